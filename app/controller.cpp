@@ -1,0 +1,218 @@
+#include "app/controller.h"
+
+#include "app/controller_messages.h"
+#include "support/text.h"
+
+namespace setup {
+namespace {
+
+const char kLanguageQuery[] = "SELECT * FROM UIText";
+const char kEnglish[] = "English";
+
+// The language dialog's window could not be made.
+struct DialogCreationError {};
+
+}  // namespace
+
+std::string DefaultLanguageCode(uint16_t langId) {
+  std::string code = IntToText(langId & 0x3FF);
+  while (code.size() < 4) code.insert(0, "0");
+  return code;
+}
+
+ControllerDialog::ControllerDialog(SetupContext& context, ControllerWindow& window,
+                                   LanguageDialogView& languageView)
+    : languageDialog(languageView), context_(context), window_(window) {
+  languageDialog.SetOwner(&window_);
+}
+
+void ControllerDialog::CopyOptions(const SetupCommandLineInfo& info) {
+  verboseLog = info.verboseLog;
+  silentInstallPath = info.silentInstallPath;
+  silent = info.silent;
+  extraSilent = info.extraSilent;
+  wiProperties = info.wiProperties;
+}
+
+void ControllerDialog::OnSysCommand(uint32_t commandId) {
+  if (commandId == kSysCommandClose) {
+    context_.outcome.UserLeft();
+    window_.PostQuitToWindow();
+  }
+}
+
+bool ControllerDialog::ReportStageFailure(const StageError& error, bool quietAllowed) {
+  if (quietAllowed && error.id == kQuietStageEnd) {
+    context_.outcome.EngineUpdated();
+    return false;
+  }
+  context_.outcome.Failed();
+  context_.messages.ShowMessageById(static_cast<uint32_t>(error.id));
+  return false;
+}
+
+bool ControllerDialog::RunLanguageStage() {
+  SetupContext& c = context_;
+  LanguageDialogView& view = languageDialog.View();
+  try {
+    const std::string searchFolder = packagePath;
+    bootstrapDir = packagePath + "Bootstrap\\";
+    engineDir = bootstrapDir + "Msi\\";
+
+    c.prerequisites.CheckPrerequisites(engineDir);
+
+    c.launcher.FindPackage(packagePath, packageName);
+    if (packagePath.empty()) throw StageError{4};
+
+    try {
+      c.session.CreateInstaller();
+    } catch (const AutomationError&) {
+      throw StageError{3};
+    } catch (const FrameworkException&) {
+      throw StageError{3};
+    }
+
+    // A transform for the user's own language is taken without asking.
+    const std::string code = DefaultLanguageCode(c.services.system.UserDefaultLangId());
+    std::string folder = searchFolder;
+    std::string transform = code + "_l.mst";
+    bool isFolder = false;
+    bool haveDefault = c.fileUtils.FindFile(folder, transform, isFolder);
+    std::string none;
+    c.fileUtils.FindFile(none, none, isFolder);  // closes the search
+    if (haveDefault) {
+      languageDialog.languagePrefix = code + "_";
+      languageDialog.selectedIndex = 0;
+      window_.PostSetupInstall();
+      return true;
+    }
+
+    try {
+      c.session.OpenDatabase(packagePath, 0);
+      c.session.OpenView(kLanguageQuery);
+    } catch (const AutomationError&) {
+      throw StageError{5};
+    } catch (const FrameworkException&) {
+      throw StageError{5};
+    }
+
+    auto closeQuery = [&c] {
+      try {
+        c.session.CloseView();
+        c.session.CloseDatabase();
+      } catch (const AutomationError&) {
+        throw StageError{6};
+      } catch (const FrameworkException&) {
+        throw StageError{6};
+      }
+    };
+
+    std::string name;
+    std::string languageCode;
+    if (silent) {
+      while (c.session.FetchLanguage(name, languageCode)) {
+        if (name == kEnglish) {
+          languageDialog.languagePrefix = languageCode + "_";
+          languageDialog.selectedIndex = 0;
+          break;
+        }
+      }
+      closeQuery();
+      window_.PostSetupInstall();
+      return true;
+    }
+
+    if (!view.Create()) throw DialogCreationError{};
+    while (c.session.FetchLanguage(name, languageCode)) {
+      if (!name.empty()) view.AddLanguage(name, languageCode);
+    }
+    closeQuery();
+    if (view.Count() <= 0) throw StageError{7};
+    view.Select(0);
+    if (view.Count() == 1) {
+      std::optional<std::string> only = view.CodeAt(0);
+      languageDialog.languagePrefix = only ? *only + "_" : std::string();
+      languageDialog.selectedIndex = 0;
+      view.Destroy();
+      window_.PostSetupInstall();
+      return true;
+    }
+    view.Show();
+    return true;
+  } catch (const StageError& error) {
+    ReportStageFailure(error, true);
+  } catch (const FrameworkException& error) {
+    c.outcome.Failed();
+    c.messages.ShowException(error);
+  } catch (...) {
+    c.outcome.Failed();
+    c.messages.ShowInternalError();
+  }
+
+  if (view.Exists()) view.Destroy();
+  try {
+    c.session.CloseSession();
+  } catch (...) {
+    // The run ends anyway; the session releases the rest when destroyed.
+  }
+  return false;
+}
+
+bool ControllerDialog::RunInstallStep() {
+  SetupContext& c = context_;
+  try {
+    if (languageDialog.View().Exists()) languageDialog.View().Destroy();
+    walkPattern = "*.*";
+    walkDir = bootstrapDir;
+    const std::string skipName = ToUpper("Msi\\");
+    const std::string argument = BootstrapArgument(silent, extraSilent);
+
+    c.fileUtils.WalkFolder(walkDir, skipName, walkPattern, argument,
+                           [&c](std::string& path, std::string& context) {
+                             try {
+                               return c.launcher.VisitBootstrapFile(path, context);
+                             } catch (const ProcessLaunchError&) {
+                               // Stops the walk like a failing program; the
+                               // main package is still installed.
+                               return false;
+                             }
+                           });
+
+    if (languageDialog.selectedIndex == -1 || languageDialog.languagePrefix.empty()) {
+      throw StageError{8};
+    }
+    c.session.SetLanguagePrefix(languageDialog.languagePrefix);
+    c.session.SetUILevel(kUILevelFull);
+
+    InstallOptions options;
+    options.silentInstallPath = silentInstallPath;
+    options.mainPackage = true;
+    options.verboseLog = verboseLog;
+    options.silent = silent;
+    options.useTempDirectory = false;
+    options.extraSilent = extraSilent;
+    options.extraProperties = wiProperties;
+    c.launcher.InstallPackage(packagePath, options);
+  } catch (const StageError& error) {
+    ReportStageFailure(error, false);
+  } catch (const FrameworkException& error) {
+    c.outcome.Failed();
+    c.messages.ShowException(error);
+  } catch (const AutomationError&) {
+    c.outcome.Failed();
+    c.messages.ShowMessageById(3);
+  } catch (...) {
+    c.outcome.Failed();
+    c.messages.ShowInternalError();
+  }
+
+  try {
+    c.session.CloseSession();
+  } catch (...) {
+    // Ignored: the run ends here in any case.
+  }
+  window_.PostQuit();
+  return true;
+}
+
+}  // namespace setup

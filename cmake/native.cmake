@@ -1,0 +1,25 @@
+# Native build: unit tests, fuzz targets and the portable tools.
+enable_testing()
+find_package(GTest REQUIRED)
+
+file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*_test.cpp)
+file(GLOB FAKE_SOURCES CONFIGURE_DEPENDS tests/fakes/*.cpp)
+add_executable(unit_tests ${UNIT_TEST_SOURCES} ${FAKE_SOURCES})
+target_include_directories(unit_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+target_link_libraries(unit_tests PRIVATE setupcore GTest::gtest_main GTest::gmock)
+add_test(NAME unit_tests COMMAND unit_tests --gtest_brief=1)
+
+if(SETUP_FUZZ)
+  file(GLOB FUZZ_SOURCES CONFIGURE_DEPENDS tests/fuzz/*_fuzz.cpp)
+  foreach(source ${FUZZ_SOURCES})
+    get_filename_component(name ${source} NAME_WE)
+    add_executable(${name} ${source})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_libraries(${name} PRIVATE setupcore)
+  endforeach()
+endif()
+
+if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tools/mkdiskset/CMakeLists.txt)
+  add_subdirectory(tools/mkdiskset)
+endif()

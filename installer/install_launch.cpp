@@ -1,0 +1,167 @@
+#include "installer/install_launch.h"
+
+#include "support/text.h"
+
+namespace setup {
+
+std::string GetUpperExtension(const std::string& path) {
+  std::size_t dot = FindLastChar(path, '.');
+  if (dot == std::string::npos) return std::string();
+  return ToUpper(path.substr(dot + 1));
+}
+
+std::string QuoteArgumentValue(const std::string& value) {
+  std::string out;
+  out.reserve(value.size());
+  for (char c : value) {
+    out += c;
+    if (c == '"') out += '"';
+  }
+  return out;
+}
+
+std::string BuildMsiexecArguments(const std::string& packagePath, const std::string& properties,
+                                  bool verboseLog, bool silent,
+                                  const std::string& silentInstallPath) {
+  std::string arguments;
+  if (verboseLog) arguments += " /lv setup.log";
+  if (silent) {
+    arguments += " /qr SILENT=TRUE";
+    if (!silentInstallPath.empty()) {
+      arguments += " SILENT_INSTALL_PATH=\"" + QuoteArgumentValue(silentInstallPath) + "\"";
+    }
+  }
+  arguments += " /I \"" + packagePath + "\" " + properties;
+  return arguments;
+}
+
+std::string BuildMainProperties(const std::string& packageFolder, const std::string& transformName,
+                                const std::string& extraProperties) {
+  std::string properties = "TRANSFORMS=\"" + packageFolder + "\\" + transformName + "\"";
+  if (!extraProperties.empty()) {
+    properties += " " + extraProperties;
+    TrimTrailingSpace(properties);
+  }
+  return properties;
+}
+
+std::string BootstrapArgument(bool silent, bool extraSilent) {
+  if (!silent) return std::string();
+  return extraSilent ? "/eq" : "/q";
+}
+
+void InstallLauncher::FindPackage(std::string& folder, const std::string& name) {
+  std::string pattern = folder + (name.empty() ? std::string("*.msi") : name);
+  DirectoryEntry entry;
+  std::unique_ptr<DirectorySearch> search = fileUtils_.Files().FindFirst(pattern, entry);
+  if (!search) {
+    folder.clear();
+    return;
+  }
+  TrimTrailing(folder, '\\');
+  folder += "\\" + entry.name;
+}
+
+uint32_t InstallLauncher::RunBootstrapFile(const std::string& path, const std::string& argument) {
+  std::string extension = GetUpperExtension(path);
+  if (extension == "MSI") {
+    InstallOptions options;
+    if (FindText(argument, "/q") != std::string::npos) {
+      options.silent = true;
+    } else if (FindText(argument, "/eq") != std::string::npos) {
+      options.silent = true;
+      options.extraSilent = true;
+    }
+    options.useTempDirectory = true;
+    InstallPackage(path, options);
+    return 0;
+  }
+  if (extension == "EXE") return processes_.Run(path, argument);
+  return 0;
+}
+
+namespace {
+
+// Switches back to the remembered current folder on every way out.
+class CurrentFolderRestorer {
+ public:
+  explicit CurrentFolderRestorer(FileSystem& files) : files_(files) {}
+  ~CurrentFolderRestorer() {
+    if (!remembered_.empty()) files_.SetCurrentFolder(remembered_);
+  }
+  void Remember(const std::string& folder) { remembered_ = folder; }
+
+ private:
+  FileSystem& files_;
+  std::string remembered_;
+};
+
+}  // namespace
+
+void InstallLauncher::InstallPackage(const std::string& packagePath,
+                                     const InstallOptions& options) {
+  CurrentFolderRestorer restorer(fileUtils_.Files());
+  if (options.useTempDirectory) {
+    std::string current;
+    std::string temp;
+    fileUtils_.GetCurrentFolder(current);
+    fileUtils_.GetTempFolder(temp);
+    if (!current.empty() && !temp.empty() && fileUtils_.Files().SetCurrentFolder(temp)) {
+      restorer.Remember(current);
+    }
+  }
+
+  if (options.mainPackage) {
+    std::size_t slash = FindLastChar(packagePath, '\\');
+    std::string folder = slash == std::string::npos ? packagePath : packagePath.substr(0, slash + 1);
+    std::string transform = session_.LanguagePrefix() + "l.mst";
+    bool isFolder = false;
+    bool found = fileUtils_.FindFile(folder, transform, isFolder);
+    std::string none;
+    fileUtils_.FindFile(none, none, isFolder);  // closes the search
+    if (!found) throw StageError{12};
+
+    std::string properties = BuildMainProperties(folder, transform, options.extraProperties);
+    try {
+      uint32_t code = LaunchMsiexec(packagePath, properties, options.verboseLog, options.silent,
+                                    options.silentInstallPath);
+      if (code != 0) messages_.ShowMessageById(code);
+    } catch (const FrameworkException& error) {
+      outcome_.Failed();
+      messages_.ShowException(error);
+    }
+    return;
+  }
+
+  int32_t remembered = session_.SavedUILevel();
+  session_.SetUILevel(options.silent && options.extraSilent ? kUILevelNoneHideCancel
+                                                            : kUILevelBasicHideCancel);
+  try {
+    session_.InstallProduct(packagePath, std::string());
+  } catch (...) {
+    // A bootstrap package that fails (or finds no Installer object during
+    // the engine update) does not stop the setup.
+  }
+  session_.SetUILevel(remembered);
+}
+
+uint32_t InstallLauncher::LaunchMsiexec(const std::string& packagePath,
+                                        const std::string& properties, bool verboseLog,
+                                        bool silent, const std::string& silentInstallPath) {
+  if (!session_.HasInstaller()) throw AutomationError{};
+  std::string systemFolder = system_.SystemFolder().value_or(std::string());
+  TrimTrailing(systemFolder, '\\');
+  std::string arguments =
+      BuildMsiexecArguments(packagePath, properties, verboseLog, silent, silentInstallPath);
+  uint32_t code = 0;
+  try {
+    code = processes_.Run(systemFolder + "\\msiexec.exe", arguments);
+  } catch (...) {
+    outcome_.Failed();
+    return kLaunchFailureCode;
+  }
+  outcome_.InstallerEnded(code);
+  return code;
+}
+
+}  // namespace setup

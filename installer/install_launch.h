@@ -1,0 +1,89 @@
+// Starting installations: the main package through msiexec.exe, bootstrap
+// packages in-process, bootstrap programs as child processes; finding the
+// package; and the argument string of msiexec.exe.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "installer/installer_session.h"
+#include "support/file_utils.h"
+#include "support/messages.h"
+#include "support/platform.h"
+#include "support/run_outcome.h"
+
+namespace setup {
+
+constexpr uint32_t kLaunchFailureCode = 2;
+constexpr int32_t kUILevelFull = 5;
+constexpr int32_t kUILevelNoneHideCancel = 34;
+constexpr int32_t kUILevelBasicHideCancel = 35;
+
+// The upper-cased text after the last '.', or empty.
+std::string GetUpperExtension(const std::string& path);
+
+// A value for a double-quoted argument of msiexec.exe: every double quote
+// is written twice, so the value cannot end its quotes early.
+std::string QuoteArgumentValue(const std::string& value);
+
+// The argument string of msiexec.exe (begins with a blank).
+std::string BuildMsiexecArguments(const std::string& packagePath, const std::string& properties,
+                                  bool verboseLog, bool silent,
+                                  const std::string& silentInstallPath);
+
+// "TRANSFORMS=" + quoted folder\transform, then the extra properties,
+// trailing white space removed.
+std::string BuildMainProperties(const std::string& packageFolder, const std::string& transformName,
+                                const std::string& extraProperties);
+
+// The bootstrap argument for the options: "", "/q" or "/eq".
+std::string BootstrapArgument(bool silent, bool extraSilent);
+
+struct InstallOptions {
+  std::string silentInstallPath;
+  bool mainPackage = false;
+  bool verboseLog = false;
+  bool silent = false;
+  bool useTempDirectory = false;
+  bool extraSilent = false;
+  std::string extraProperties;
+};
+
+class InstallLauncher {
+ public:
+  InstallLauncher(FileUtilities& fileUtils, ProcessRunner& processes, SystemInfo& system,
+                  InstallerSession& session, Messages& messages, RunOutcome& outcome)
+      : fileUtils_(fileUtils),
+        processes_(processes),
+        system_(system),
+        session_(session),
+        messages_(messages),
+        outcome_(outcome) {}
+
+  // folder (with trailing '\') becomes the full path of the first match of
+  // name (or "*.msi" when name is empty), or empty.
+  void FindPackage(std::string& folder, const std::string& name);
+  // 0, or the nonzero exit code of a program. Throws ProcessLaunchError
+  // when a program cannot be started.
+  uint32_t RunBootstrapFile(const std::string& path, const std::string& argument);
+  bool VisitBootstrapFile(const std::string& path, const std::string& argument) {
+    return RunBootstrapFile(path, argument) == 0;
+  }
+  // Throws StageError{12} when the transform is missing beside a main
+  // package; reports everything else itself.
+  void InstallPackage(const std::string& packagePath, const InstallOptions& options);
+  // The exit code of msiexec.exe, or kLaunchFailureCode when it could not be
+  // started. Throws AutomationError when the session holds no Installer.
+  uint32_t LaunchMsiexec(const std::string& packagePath, const std::string& properties,
+                         bool verboseLog, bool silent, const std::string& silentInstallPath);
+
+ private:
+  FileUtilities& fileUtils_;
+  ProcessRunner& processes_;
+  SystemInfo& system_;
+  InstallerSession& session_;
+  Messages& messages_;
+  RunOutcome& outcome_;
+};
+
+}  // namespace setup

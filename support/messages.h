@@ -1,0 +1,63 @@
+// The message functions: every report the user sees goes through here.
+// Each shows at most one message box, with no owner, and the style
+// MB_OK | MB_ICONHAND | MB_SYSTEMMODAL. Safe to call from any thread: they
+// read only constant data and the services handed in.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "support/platform.h"
+
+namespace setup {
+
+constexpr uint32_t kReportStyle = box::kOk | box::kIconHand | box::kSystemModal;
+
+extern const char kCaptionError[];              // "Error"
+extern const char kCaptionInstallationError[];  // "Installation Error"
+
+// A failure of a stage that the user is to see: the message number (1..14),
+// or -1 to end the stage without a message.
+struct StageError {
+  int id;
+};
+constexpr int kQuietStageEnd = -1;
+
+// An exception of the framework kind: it carries a text, which the catchers
+// hand to ShowExceptionMessage (at most kExceptionTextLimit characters).
+class FrameworkException {
+ public:
+  virtual ~FrameworkException() = default;
+  virtual std::string Text() const = 0;
+};
+constexpr std::size_t kExceptionTextLimit = 254;
+
+class Messages {
+ public:
+  Messages(StringCatalogue& catalogue, MessageBoxes& boxes) : catalogue_(catalogue), boxes_(boxes) {}
+
+  // The catalogue text of id under "Installation Error"; without a text,
+  // "Critical unexpected error!" under "Error".
+  void ShowMessageById(uint32_t id);
+  // Looks text up in the error-key table: a known key shows its text (row 0
+  // shows nothing); anything else shows "Unknown error".
+  void ShowExceptionMessage(const std::string& text);
+  void ShowInternalError();
+  void ShowErrorText(const std::string& text);
+  void ShowInstallationErrorText(const std::string& text);
+
+  // Reports a caught framework exception the way the stage handlers do.
+  void ShowException(const FrameworkException& error);
+
+ private:
+  StringCatalogue& catalogue_;
+  MessageBoxes& boxes_;
+};
+
+struct ErrorKey {
+  const char* key;
+  const char* text;
+};
+extern const ErrorKey ErrorKeyTable[4];
+
+}  // namespace setup

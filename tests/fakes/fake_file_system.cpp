@@ -1,0 +1,293 @@
+#include "fakes/fake_file_system.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace setup::testing {
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// "C:\a\b\" -> "C:\a\b"; several backslashes in a row count as one.
+std::string Normalise(const std::string& path) {
+  std::string out;
+  for (char c : path) {
+    if (c == '\\' && !out.empty() && out.back() == '\\') continue;
+    out += c;
+  }
+  while (out.size() > 1 && out.back() == '\\') out.pop_back();
+  return out;
+}
+
+std::string ParentOf(const std::string& path) {
+  auto pos = path.find_last_of('\\');
+  return pos == std::string::npos ? std::string() : path.substr(0, pos);
+}
+
+std::string LeafOf(const std::string& path) {
+  auto pos = path.find_last_of('\\');
+  return pos == std::string::npos ? path : path.substr(pos + 1);
+}
+
+// A drive root ("C:") is the top of every tree.
+bool IsDriveRoot(const std::string& path) { return path.size() == 2 && path[1] == ':'; }
+
+bool Match(const char* name, const char* pattern) {
+  if (*pattern == '\0') return *name == '\0';
+  if (*pattern == '*') {
+    for (const char* n = name;; ++n) {
+      if (Match(n, pattern + 1)) return true;
+      if (*n == '\0') return false;
+    }
+  }
+  if (*name == '\0') return false;
+  if (*pattern == '?' || std::tolower(static_cast<unsigned char>(*pattern)) ==
+                             std::tolower(static_cast<unsigned char>(*name)))
+    return Match(name + 1, pattern + 1);
+  return false;
+}
+
+class FakeSearch : public DirectorySearch {
+ public:
+  FakeSearch(std::vector<DirectoryEntry> entries, int& openCount)
+      : entries_(std::move(entries)), openCount_(openCount) {
+    ++openCount_;
+  }
+  ~FakeSearch() override { --openCount_; }
+  bool Next(DirectoryEntry& entry) override {
+    if (next_ >= entries_.size()) return false;
+    entry = entries_[next_++];
+    return true;
+  }
+
+ private:
+  std::vector<DirectoryEntry> entries_;
+  std::size_t next_ = 1;  // the first entry went to FindFirst
+  int& openCount_;
+};
+
+class FakeReadableFile : public ReadableFile {
+ public:
+  FakeReadableFile(std::string data, std::optional<std::size_t> limit)
+      : data_(std::move(data)), limit_(limit) {}
+  int64_t Size() override { return static_cast<int64_t>(data_.size()); }
+  bool Seek(int64_t offset) override {
+    if (offset < 0) return false;
+    position_ = static_cast<std::size_t>(offset);
+    return true;
+  }
+  int64_t Read(void* buffer, std::size_t count) override {
+    if (position_ >= data_.size()) return 0;
+    std::size_t n = std::min(count, data_.size() - position_);
+    if (limit_) n = std::min(n, *limit_);
+    std::memcpy(buffer, data_.data() + position_, n);
+    position_ += n;
+    return static_cast<int64_t>(n);
+  }
+
+ private:
+  std::string data_;
+  std::optional<std::size_t> limit_;
+  std::size_t position_ = 0;
+};
+
+}  // namespace
+
+class FakeWritableFile : public WritableFile {
+ public:
+  FakeWritableFile(FakeFileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) {}
+  bool Append(const void* data, std::size_t count) override {
+    FakeFileSystem::Node* node = fs_.Find(path_);
+    if (node == nullptr || node->isFolder) return false;
+    std::size_t allowed = count;
+    if (fs_.failWritesAfterBytes) {
+      uint64_t room = *fs_.failWritesAfterBytes > fs_.bytesWritten
+                          ? *fs_.failWritesAfterBytes - fs_.bytesWritten
+                          : 0;
+      allowed = static_cast<std::size_t>(std::min<uint64_t>(room, count));
+    }
+    node->data.append(static_cast<const char*>(data), allowed);
+    fs_.bytesWritten += allowed;
+    return allowed == count;
+  }
+
+ private:
+  FakeFileSystem& fs_;
+  std::string path_;
+};
+
+bool MatchesPattern(const std::string& name, const std::string& pattern) {
+  if (pattern == "*.*") return true;
+  return Match(name.c_str(), pattern.c_str());
+}
+
+FakeFileSystem::FakeFileSystem() {
+  AddFolder("C:");
+  AddFolder("C:\\Work");
+  AddFolder("C:\\Temp");
+}
+
+std::string FakeFileSystem::Key(const std::string& path) { return Lower(Normalise(path)); }
+
+FakeFileSystem::Node* FakeFileSystem::Find(const std::string& path) {
+  auto it = nodes_.find(Key(path));
+  return it == nodes_.end() ? nullptr : &it->second;
+}
+
+const FakeFileSystem::Node* FakeFileSystem::Find(const std::string& path) const {
+  auto it = nodes_.find(Key(path));
+  return it == nodes_.end() ? nullptr : &it->second;
+}
+
+FakeFileSystem::Node* FakeFileSystem::Create(const std::string& rawPath, bool isFolder,
+                                             bool makeParents) {
+  std::string path = Normalise(rawPath);
+  if (path.empty()) return nullptr;
+  if (Node* existing = Find(path)) return existing->isFolder == isFolder ? existing : nullptr;
+  if (!IsDriveRoot(path)) {
+    std::string parent = ParentOf(path);
+    if (parent.empty() || LeafOf(path).empty()) return nullptr;
+    Node* parentNode = Find(parent);
+    if (parentNode == nullptr && makeParents) parentNode = Create(parent, true, true);
+    if (parentNode == nullptr || !parentNode->isFolder) return nullptr;
+    parentNode->children.push_back(Key(path));
+  } else if (!isFolder) {
+    return nullptr;
+  }
+  Node& node = nodes_[Key(path)];
+  node.name = LeafOf(path);
+  node.isFolder = isFolder;
+  return &node;
+}
+
+void FakeFileSystem::AddFolder(const std::string& path) { Create(path, true, true); }
+
+void FakeFileSystem::AddFile(const std::string& path, const std::string& content) {
+  if (Node* node = Create(path, false, true)) node->data = content;
+}
+
+bool FakeFileSystem::Exists(const std::string& path) const { return Find(path) != nullptr; }
+
+bool FakeFileSystem::IsFolder(const std::string& path) const {
+  const Node* node = Find(path);
+  return node != nullptr && node->isFolder;
+}
+
+std::optional<std::string> FakeFileSystem::Content(const std::string& path) const {
+  const Node* node = Find(path);
+  if (node == nullptr || node->isFolder) return std::nullopt;
+  return node->data;
+}
+
+std::vector<std::string> FakeFileSystem::List(const std::string& root) const {
+  std::vector<std::string> out;
+  const Node* node = Find(root);
+  if (node == nullptr) return out;
+  std::string base = Normalise(root);
+  for (const std::string& childKey : node->children) {
+    const Node& child = nodes_.at(childKey);
+    std::string path = base + "\\" + child.name;
+    out.push_back(path);
+    if (child.isFolder) {
+      for (const std::string& below : List(path)) out.push_back(below);
+    }
+  }
+  return out;
+}
+
+std::unique_ptr<DirectorySearch> FakeFileSystem::FindFirst(const std::string& pattern,
+                                                           DirectoryEntry& first) {
+  std::string folder = ParentOf(pattern);
+  std::string wildcard = LeafOf(pattern);
+  // As on Windows, "folder\" (empty wildcard) and a missing folder match
+  // nothing.
+  const Node* node = Find(folder.empty() ? pattern : folder);
+  if (folder.empty() || wildcard.empty() || node == nullptr || !node->isFolder) return nullptr;
+  std::vector<DirectoryEntry> entries;
+  if (!IsDriveRoot(Normalise(folder))) {
+    if (MatchesPattern(".", wildcard)) entries.push_back({".", true});
+    if (MatchesPattern("..", wildcard)) entries.push_back({"..", true});
+  }
+  for (const std::string& childKey : node->children) {
+    const Node& child = nodes_.at(childKey);
+    if (MatchesPattern(child.name, wildcard)) entries.push_back({child.name, child.isFolder});
+  }
+  if (entries.empty()) return nullptr;
+  first = entries.front();
+  return std::make_unique<FakeSearch>(std::move(entries), openSearches);
+}
+
+CreateFolderResult FakeFileSystem::CreateFolder(const std::string& path) {
+  createFolderCalls.push_back(path);
+  // Paths that no real system can create: empty, "\", "\\server", a share.
+  if (path.empty() || path == "\\" || path.rfind("\\\\", 0) == 0) {
+    const Node* existing = path.size() > 2 ? Find(path) : nullptr;
+    if (existing == nullptr) return CreateFolderResult::Failed;
+  }
+  if (const Node* existing = Find(path)) {
+    return existing->isFolder ? CreateFolderResult::AlreadyExists : CreateFolderResult::Failed;
+  }
+  return Create(path, true, false) ? CreateFolderResult::Created : CreateFolderResult::Failed;
+}
+
+bool FakeFileSystem::RemoveFolder(const std::string& path) {
+  removeFolderCalls.push_back(path);
+  std::string norm = Normalise(path);
+  Node* node = Find(norm);
+  if (node == nullptr || !node->isFolder || !node->children.empty() || IsDriveRoot(norm))
+    return false;
+  Node* parent = Find(ParentOf(norm));
+  if (parent != nullptr) {
+    auto& c = parent->children;
+    c.erase(std::remove(c.begin(), c.end(), Key(norm)), c.end());
+  }
+  nodes_.erase(Key(norm));
+  return true;
+}
+
+bool FakeFileSystem::RemoveFile(const std::string& path) {
+  std::string norm = Normalise(path);
+  Node* node = Find(norm);
+  if (node == nullptr || node->isFolder) return false;
+  Node* parent = Find(ParentOf(norm));
+  if (parent != nullptr) {
+    auto& c = parent->children;
+    c.erase(std::remove(c.begin(), c.end(), Key(norm)), c.end());
+  }
+  nodes_.erase(Key(norm));
+  return true;
+}
+
+bool FakeFileSystem::SetCurrentFolder(const std::string& path) {
+  setCurrentFolderCalls.push_back(path);
+  if (!IsFolder(path)) return false;
+  currentFolder = path;
+  return true;
+}
+
+std::optional<uint64_t> FakeFileSystem::FreeSpace(const std::string& folder) {
+  ++freeSpaceQueries;
+  if (!IsFolder(folder)) return std::nullopt;
+  return freeSpace;
+}
+
+std::unique_ptr<ReadableFile> FakeFileSystem::OpenForReading(const std::string& path) {
+  if (beforeOpen) beforeOpen(path);
+  if (unavailable.count(path) != 0) return nullptr;
+  const Node* node = Find(path);
+  if (node == nullptr || node->isFolder) return nullptr;
+  return std::make_unique<FakeReadableFile>(node->data, readLimit);
+}
+
+std::unique_ptr<WritableFile> FakeFileSystem::OpenForAppending(const std::string& path) {
+  Node* node = Find(path);
+  if (node == nullptr) node = Create(path, false, false);
+  if (node == nullptr || node->isFolder) return nullptr;
+  return std::make_unique<FakeWritableFile>(*this, path);
+}
+
+}  // namespace setup::testing

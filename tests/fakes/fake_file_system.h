@@ -1,0 +1,90 @@
+// An in-memory file system with Windows path rules ('\' separators, names
+// compared without regard to case, listings in creation order) that can be
+// told to fail the way real disks do.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/platform.h"
+
+namespace setup::testing {
+
+class FakeFileSystem : public FileSystem {
+ public:
+  FakeFileSystem();
+
+  // Set-up. Paths are absolute ("C:\a\b"); parents are created as needed.
+  void AddFolder(const std::string& path);
+  void AddFile(const std::string& path, const std::string& content = {});
+  bool Exists(const std::string& path) const;
+  bool IsFolder(const std::string& path) const;
+  // The content of a file; nullopt when there is none.
+  std::optional<std::string> Content(const std::string& path) const;
+  // Every path below (and not including) root, in creation order.
+  std::vector<std::string> List(const std::string& root) const;
+
+  // Failure injection.
+  std::optional<uint64_t> freeSpace = uint64_t{1} << 40;  // nullopt: the query fails
+  std::optional<std::string> currentFolder = std::string("C:\\Work\\");
+  std::optional<std::string> tempFolder = std::string("C:\\Temp\\");
+  // Appends fail once this many bytes were written in all (the write that
+  // crosses the limit writes up to it, then fails).
+  std::optional<uint64_t> failWritesAfterBytes;
+  // Reads return at most this many bytes.
+  std::optional<std::size_t> readLimit;
+  // Files that cannot be opened (a disk not in the drive).
+  std::set<std::string> unavailable;
+  // Called before each OpenForReading; may change the fake (insert a disk).
+  std::function<void(const std::string& path)> beforeOpen;
+
+  // Observations.
+  std::vector<std::string> createFolderCalls;
+  std::vector<std::string> removeFolderCalls;
+  std::vector<std::string> setCurrentFolderCalls;
+  uint64_t bytesWritten = 0;
+  int freeSpaceQueries = 0;
+  int openSearches = 0;  // searches not yet closed
+
+  // FileSystem
+  std::unique_ptr<DirectorySearch> FindFirst(const std::string& pattern,
+                                             DirectoryEntry& first) override;
+  CreateFolderResult CreateFolder(const std::string& path) override;
+  bool RemoveFolder(const std::string& path) override;
+  bool RemoveFile(const std::string& path) override;
+  std::optional<std::string> CurrentFolder() override { return currentFolder; }
+  bool SetCurrentFolder(const std::string& path) override;
+  std::optional<std::string> TempFolder() override { return tempFolder; }
+  std::optional<uint64_t> FreeSpace(const std::string& folder) override;
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) override;
+  std::unique_ptr<WritableFile> OpenForAppending(const std::string& path) override;
+
+  struct Node {
+    std::string name;  // as spelled when created
+    bool isFolder = false;
+    std::string data;
+    std::vector<std::string> children;  // keys, in creation order
+  };
+
+ private:
+  friend class FakeWritableFile;
+  static std::string Key(const std::string& path);
+  Node* Find(const std::string& path);
+  const Node* Find(const std::string& path) const;
+  // Creates path (and parents when makeParents) as the given kind.
+  Node* Create(const std::string& path, bool isFolder, bool makeParents);
+
+  std::map<std::string, Node> nodes_;
+};
+
+// Wildcard match of '*' and '?' without regard to case; "*.*" matches every
+// name, as on Windows.
+bool MatchesPattern(const std::string& name, const std::string& pattern);
+
+}  // namespace setup::testing

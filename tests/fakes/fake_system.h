@@ -1,0 +1,47 @@
+// Child processes and system facts on demand.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/platform.h"
+
+namespace setup::testing {
+
+struct ProcessRun {
+  std::string program;
+  std::string arguments;
+};
+
+class FakeProcessRunner : public ProcessRunner {
+ public:
+  uint32_t Run(const std::string& program, const std::string& arguments) override;
+
+  std::vector<ProcessRun> runs;
+  std::map<std::string, uint32_t> exitCodes;  // by program path; 0 when absent
+  std::set<std::string> unstartable;          // these throw ProcessLaunchError
+  std::function<void(const ProcessRun&)> onRun;
+};
+
+class FakeSystemInfo : public SystemInfo {
+ public:
+  std::optional<std::string> ModulePath() override { return modulePath; }
+  std::optional<std::string> SystemFolder() override { return systemFolder; }
+  std::optional<FileVersion> GetFileVersion(const std::string& path) override;
+  OsVersion GetOsVersion() override { return os; }
+  uint16_t UserDefaultLangId() override { return langId; }
+
+  std::optional<std::string> modulePath = std::string("D:\\SETUP.EXE");
+  std::optional<std::string> systemFolder = std::string("C:\\Windows\\System32");
+  std::map<std::string, FileVersion> versions{
+      {"C:\\Windows\\System32\\msi.dll", FileVersion{(4u << 16) | 5u, (6001u << 16) | 22308u}}};
+  OsVersion os{2, 6, 1, 7601, "Service Pack 1"};
+  uint16_t langId = 1033;
+};
+
+}  // namespace setup::testing
