@@ -1,0 +1,122 @@
+// bootprog: stands in for a prerequisite program, an engine update or
+// msiexec.exe in test media. It appends "<own file name>|<arguments>" to the
+// file named by SETUP_TEST_LOG and exits with the number that follows "exit"
+// in its file name (b_exit1.exe exits 1), else with SETUP_TEST_EXIT, else 0.
+//
+// The arguments are the raw command line, minus a leading token naming this
+// program: a launcher that passes the arguments alone (as the bootstrapper
+// does) must be logged byte for byte, leading blank included.
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE h) : h_(h) {}
+  ~FileHandle() {
+    if (valid()) CloseHandle(h_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return h_; }
+
+ private:
+  HANDLE h_;
+};
+
+std::string ModuleName() {
+  std::vector<char> buf(32768, '\0');
+  DWORD n = GetModuleFileNameA(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+  if (n == 0 || n >= buf.size()) return "?";
+  std::string path(buf.data(), n);
+  size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string Upper(std::string s) {
+  if (!s.empty()) CharUpperBuffA(&s[0], static_cast<DWORD>(s.size()));
+  return s;
+}
+
+std::string BaseName(const std::string& path) {
+  size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string Arguments(const std::string& self) {
+  std::string cmd = GetCommandLineA();
+  std::string first;
+  size_t end;
+  if (!cmd.empty() && cmd[0] == '"') {
+    end = cmd.find('"', 1);
+    if (end == std::string::npos) return cmd;
+    first = cmd.substr(1, end - 1);
+    ++end;
+  } else {
+    end = cmd.find_first_of(" \t");
+    if (end == std::string::npos) end = cmd.size();
+    first = cmd.substr(0, end);
+  }
+  std::string base = Upper(BaseName(first));
+  std::string me = Upper(self);
+  std::string meStem = me.size() > 4 ? me.substr(0, me.size() - 4) : me;
+  if (first.empty() || (base != me && base != meStem)) return cmd;
+  while (end < cmd.size() && (cmd[end] == ' ' || cmd[end] == '\t')) ++end;
+  return cmd.substr(end);
+}
+
+// "exit" followed by decimal digits anywhere in the name, any letter case.
+bool ExitCodeFromName(const std::string& name, DWORD* code) {
+  std::string up = Upper(name);
+  size_t at = up.find("EXIT");
+  if (at == std::string::npos) return false;
+  size_t digits = at + 4;
+  size_t stop = digits;
+  while (stop < up.size() && up[stop] >= '0' && up[stop] <= '9') ++stop;
+  if (stop == digits || stop - digits > 10) return false;
+  *code = static_cast<DWORD>(std::strtoul(up.substr(digits, stop - digits).c_str(), nullptr, 10));
+  return true;
+}
+
+std::string Env(const char* name) {
+  DWORD n = GetEnvironmentVariableA(name, nullptr, 0);
+  if (n == 0) return std::string();
+  std::vector<char> buf(n, '\0');
+  DWORD got = GetEnvironmentVariableA(name, buf.data(), n);
+  if (got == 0 || got >= n) return std::string();
+  return std::string(buf.data(), got);
+}
+
+}  // namespace
+
+int main() {
+  std::string self = ModuleName();
+  std::string log = Env("SETUP_TEST_LOG");
+  if (!log.empty()) {
+    std::string line = self + "|" + Arguments(self) + "\r\n";
+    // Appends are atomic per write, and a retry covers a log that another
+    // program of the same run holds open for a moment.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+      FileHandle f(CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!f.valid()) {
+        Sleep(20);
+        continue;
+      }
+      DWORD written = 0;
+      WriteFile(f.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+      break;
+    }
+  }
+  DWORD code = 0;
+  if (!ExitCodeFromName(self, &code)) {
+    std::string env = Env("SETUP_TEST_EXIT");
+    if (!env.empty()) code = static_cast<DWORD>(std::strtoul(env.c_str(), nullptr, 10));
+  }
+  return static_cast<int>(code);
+}

@@ -1,0 +1,563 @@
+// uidriver: sees and answers the dialogs and message boxes of other processes
+// in the same Wine prefix, and runs a program with a bounded wait, for the
+// end-to-end tests and the demo. Every wait ends after a timeout.
+//
+//   uidriver [-t SECONDS] [--pid N | --pid-file FILE] COMMAND ...
+//     list                         dump every visible dialog now
+//     wait CAPTION [--text TEXT]   wait for a dialog, dump it
+//     press CAPTION BUTTON         wait for it, press a button (id or label)
+//     select CAPTION COMBO ENTRY   wait for it, pick a combo entry (text or #index)
+//     gone CAPTION                 wait until no such dialog is visible
+//     close-controller             post SC_CLOSE to the hidden, captionless
+//                                  dialog of the process given by --pid
+//     sysinfo                      language, Windows version, msi.dll version
+//     run [--cwd DIR] [--exit-file F] [--pid-file F] [--answer LABEL] EXE [ARG...]
+//
+// Exit status: 0 done, 1 timeout or not found, 2 usage, 3 launch failure.
+// The Unix status of wine keeps only 8 bits, so `run` prints the child's full
+// exit code and can write it to a file.
+#include <windows.h>
+#include <winver.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+class Handle {
+ public:
+  explicit Handle(HANDLE h = nullptr) : h_(h) {}
+  ~Handle() { reset(); }
+  Handle(Handle&& o) noexcept : h_(o.release()) {}
+  Handle& operator=(Handle&& o) noexcept {
+    if (this != &o) reset(o.release());
+    return *this;
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  HANDLE get() const { return h_; }
+  bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
+  HANDLE release() {
+    HANDLE h = h_;
+    h_ = nullptr;
+    return h;
+  }
+  void reset(HANDLE h = nullptr) {
+    if (valid()) CloseHandle(h_);
+    h_ = h;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+// A hung or blocked target must not hang the driver: every cross-process
+// send is bounded.
+const UINT kSendTimeoutMs = 3000;
+
+bool SendBounded(HWND w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
+  DWORD_PTR r = 0;
+  if (!SendMessageTimeoutA(w, msg, wp, lp, SMTO_ABORTIFHUNG | SMTO_BLOCK, kSendTimeoutMs, &r))
+    return false;
+  if (result) *result = static_cast<LRESULT>(r);
+  return true;
+}
+
+std::string ControlText(HWND w) {
+  LRESULT len = 0;
+  if (!SendBounded(w, WM_GETTEXTLENGTH, 0, 0, &len) || len <= 0) return std::string();
+  if (len > 1 << 20) len = 1 << 20;
+  std::vector<char> buf(static_cast<size_t>(len) + 1, '\0');
+  LRESULT got = 0;
+  if (!SendBounded(w, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), &got))
+    return std::string();
+  if (got < 0) got = 0;
+  if (static_cast<size_t>(got) >= buf.size()) got = static_cast<LRESULT>(buf.size() - 1);
+  return std::string(buf.data(), static_cast<size_t>(got));
+}
+
+std::string Caption(HWND w) {
+  int len = GetWindowTextLengthA(w);
+  if (len <= 0) return std::string();
+  std::vector<char> buf(static_cast<size_t>(len) + 1, '\0');
+  int got = GetWindowTextA(w, buf.data(), static_cast<int>(buf.size()));
+  if (got < 0) got = 0;
+  if (static_cast<size_t>(got) >= buf.size()) got = static_cast<int>(buf.size() - 1);
+  return std::string(buf.data(), static_cast<size_t>(got));
+}
+
+std::string ClassOf(HWND w) {
+  char buf[256] = {};
+  int n = GetClassNameA(w, buf, sizeof buf);
+  return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+}
+
+DWORD ProcessOf(HWND w) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  return pid;
+}
+
+// Labels compare without their mnemonic ampersand and without letter case.
+std::string LabelKey(const std::string& s) {
+  std::string k;
+  for (char c : s)
+    if (c != '&') k += c;
+  if (!k.empty()) CharUpperBuffA(&k[0], static_cast<DWORD>(k.size()));
+  return k;
+}
+
+struct Filter {
+  DWORD pid = 0;              // 0: any process
+  bool visibleOnly = true;
+  bool wantCaption = false;   // match the caption exactly
+  std::string caption;
+  std::string textPart;       // message text must contain this, when set
+};
+
+struct EnumState {
+  const Filter* filter;
+  std::vector<HWND> found;
+};
+
+std::string BoxText(HWND box) {
+  HWND t = GetDlgItem(box, 0xFFFF);
+  return t ? ControlText(t) : std::string();
+}
+
+BOOL CALLBACK CollectTopLevel(HWND w, LPARAM lp) {
+  auto* st = reinterpret_cast<EnumState*>(lp);
+  const Filter& f = *st->filter;
+  if (f.visibleOnly && !IsWindowVisible(w)) return TRUE;
+  if (ClassOf(w) != "#32770") return TRUE;
+  if (f.pid && ProcessOf(w) != f.pid) return TRUE;
+  if (f.wantCaption && Caption(w) != f.caption) return TRUE;
+  if (!f.textPart.empty() && BoxText(w).find(f.textPart) == std::string::npos) return TRUE;
+  st->found.push_back(w);
+  return TRUE;
+}
+
+std::vector<HWND> FindDialogs(const Filter& f) {
+  EnumState st{&f, {}};
+  EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&st));
+  return st.found;
+}
+
+BOOL CALLBACK CollectChildren(HWND w, LPARAM lp) {
+  reinterpret_cast<std::vector<HWND>*>(lp)->push_back(w);
+  return TRUE;
+}
+
+std::vector<HWND> Children(HWND parent) {
+  std::vector<HWND> v;
+  EnumChildWindows(parent, CollectChildren, reinterpret_cast<LPARAM>(&v));
+  return v;
+}
+
+std::vector<std::string> ComboEntries(HWND combo, LRESULT* sel) {
+  std::vector<std::string> entries;
+  LRESULT count = 0;
+  *sel = CB_ERR;
+  if (!SendBounded(combo, CB_GETCOUNT, 0, 0, &count) || count < 0) return entries;
+  SendBounded(combo, CB_GETCURSEL, 0, 0, sel);
+  for (LRESULT i = 0; i < count && i < 1000; ++i) {
+    LRESULT len = 0;
+    if (!SendBounded(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0, &len) || len < 0 ||
+        len > 65536) {
+      entries.emplace_back();
+      continue;
+    }
+    std::vector<char> buf(static_cast<size_t>(len) + 1, '\0');
+    LRESULT got = 0;
+    if (!SendBounded(combo, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                     reinterpret_cast<LPARAM>(buf.data()), &got) ||
+        got < 0)
+      got = 0;
+    if (static_cast<size_t>(got) >= buf.size()) got = static_cast<LRESULT>(buf.size() - 1);
+    entries.emplace_back(buf.data(), static_cast<size_t>(got));
+  }
+  return entries;
+}
+
+void Dump(HWND w) {
+  std::printf("window: %p pid=%lu\n", static_cast<void*>(w), ProcessOf(w));
+  std::printf("caption: %s\n", Caption(w).c_str());
+  std::printf("style: 0x%08lX\n", static_cast<unsigned long>(GetWindowLongA(w, GWL_STYLE)));
+  std::printf("exstyle: 0x%08lX\n", static_cast<unsigned long>(GetWindowLongA(w, GWL_EXSTYLE)));
+  if (GetDlgItem(w, 0xFFFF)) std::printf("text: %s\n", BoxText(w).c_str());
+  for (HWND c : Children(w)) {
+    if (GetParent(c) != w) continue;
+    std::string cls = ClassOf(c);
+    int id = GetDlgCtrlID(c);
+    LONG style = GetWindowLongA(c, GWL_STYLE);
+    if (lstrcmpiA(cls.c_str(), "Button") == 0) {
+      std::printf("button: %d %s\n", id, ControlText(c).c_str());
+    } else if (lstrcmpiA(cls.c_str(), "Static") == 0) {
+      if ((style & SS_TYPEMASK) == SS_ICON)
+        std::printf("icon: %d\n", id);
+      else
+        std::printf("static: %d %s\n", id, ControlText(c).c_str());
+    } else if (lstrcmpiA(cls.c_str(), "ComboBox") == 0) {
+      LRESULT sel = CB_ERR;
+      std::vector<std::string> entries = ComboEntries(c, &sel);
+      std::printf("combo: %d style=0x%08lX count=%u sel=%ld\n", id, static_cast<unsigned long>(style),
+                  static_cast<unsigned>(entries.size()), static_cast<long>(sel));
+      for (size_t i = 0; i < entries.size(); ++i)
+        std::printf("entry: %u %s\n", static_cast<unsigned>(i), entries[i].c_str());
+    } else {
+      std::printf("control: %d %s\n", id, cls.c_str());
+    }
+  }
+  std::printf("end\n");
+  std::fflush(stdout);
+}
+
+// Polls until a matching dialog appears or the deadline passes.
+HWND WaitFor(const Filter& f, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    std::vector<HWND> found = FindDialogs(f);
+    if (!found.empty()) return found.front();
+    if (GetTickCount() - start >= timeoutMs) return nullptr;
+    Sleep(100);
+  }
+}
+
+HWND FindButton(HWND box, const std::string& which) {
+  bool numeric = !which.empty() && which.find_first_not_of("0123456789") == std::string::npos;
+  int wantId = numeric ? std::atoi(which.c_str()) : -1;
+  for (HWND c : Children(box)) {
+    if (lstrcmpiA(ClassOf(c).c_str(), "Button") != 0) continue;
+    if (numeric ? GetDlgCtrlID(c) == wantId : LabelKey(ControlText(c)) == LabelKey(which)) return c;
+  }
+  return nullptr;
+}
+
+bool Press(HWND box, const std::string& which) {
+  HWND b = FindButton(box, which);
+  if (!b) {
+    std::printf("error: no button %s\n", which.c_str());
+    return false;
+  }
+  int id = GetDlgCtrlID(b);
+  std::printf("pressed: %d %s\n", id, ControlText(b).c_str());
+  std::fflush(stdout);
+  return PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(b)) !=
+         0;
+}
+
+bool Select(HWND box, int comboId, const std::string& entry) {
+  HWND combo = GetDlgItem(box, comboId);
+  if (!combo) {
+    std::printf("error: no control %d\n", comboId);
+    return false;
+  }
+  LRESULT sel = CB_ERR;
+  std::vector<std::string> entries = ComboEntries(combo, &sel);
+  long index = -1;
+  if (!entry.empty() && entry[0] == '#') {
+    index = std::atol(entry.c_str() + 1);
+  } else {
+    for (size_t i = 0; i < entries.size(); ++i)
+      if (entries[i] == entry) index = static_cast<long>(i);
+  }
+  if (index < 0 || static_cast<size_t>(index) >= entries.size()) {
+    std::printf("error: no entry %s\n", entry.c_str());
+    return false;
+  }
+  LRESULT r = 0;
+  if (!SendBounded(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0, &r) || r != index) {
+    std::printf("error: CB_SETCURSEL failed\n");
+    return false;
+  }
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(comboId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+  std::printf("selected: %ld %s\n", index, entries[static_cast<size_t>(index)].c_str());
+  std::fflush(stdout);
+  return true;
+}
+
+// The controller is a hidden dialog without caption; message boxes of the
+// same process are visible and captioned, so they never match.
+HWND FindController(DWORD pid) {
+  Filter f;
+  f.pid = pid;
+  f.visibleOnly = false;
+  f.wantCaption = true;
+  for (HWND w : FindDialogs(f))
+    if (!IsWindowVisible(w)) return w;
+  return nullptr;
+}
+
+bool ReadPidFile(const std::string& path, DWORD timeoutMs, DWORD* pid) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (FILE* fp = std::fopen(path.c_str(), "r")) {
+      unsigned long v = 0;
+      int ok = std::fscanf(fp, "%lu", &v);
+      std::fclose(fp);
+      if (ok == 1 && v != 0) {
+        *pid = static_cast<DWORD>(v);
+        return true;
+      }
+    }
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(100);
+  }
+}
+
+bool WriteTextFile(const std::string& path, const std::string& text) {
+  FILE* fp = std::fopen(path.c_str(), "w");
+  if (!fp) return false;
+  bool ok = std::fputs(text.c_str(), fp) >= 0;
+  return std::fclose(fp) == 0 && ok;
+}
+
+// Quotes one argument so that the C runtime's split gives it back unchanged:
+// backslashes are literal unless they precede a quote or the closing quote.
+std::string Quote(const std::string& a) {
+  if (!a.empty() && a.find_first_of(" \t\"") == std::string::npos) return a;
+  std::string q = "\"";
+  size_t slashes = 0;
+  for (char c : a) {
+    if (c == '\\') {
+      ++slashes;
+      continue;
+    }
+    if (c == '"') {
+      q.append(slashes * 2 + 1, '\\');
+    } else {
+      q.append(slashes, '\\');
+    }
+    slashes = 0;
+    q += c;
+  }
+  q.append(slashes * 2, '\\');
+  q += '"';
+  return q;
+}
+
+struct RunOptions {
+  std::string cwd, exitFile, pidFile, answer;
+  std::vector<std::string> argv;
+};
+
+int Run(const RunOptions& o, DWORD timeoutMs) {
+  std::string cmd;
+  for (size_t i = 0; i < o.argv.size(); ++i) {
+    if (i) cmd += ' ';
+    cmd += Quote(o.argv[i]);
+  }
+  std::vector<char> buf(cmd.begin(), cmd.end());
+  buf.push_back('\0');
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessA(nullptr, buf.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      o.cwd.empty() ? nullptr : o.cwd.c_str(), &si, &pi)) {
+    std::printf("run: cannot start %s (error %lu)\n", cmd.c_str(), GetLastError());
+    if (!o.exitFile.empty()) WriteTextFile(o.exitFile, "launch-failed\n");
+    return 3;
+  }
+  Handle process(pi.hProcess), thread(pi.hThread);
+  std::printf("run: started pid=%lu %s\n", pi.dwProcessId, cmd.c_str());
+  std::fflush(stdout);
+  if (!o.pidFile.empty()) WriteTextFile(o.pidFile, std::to_string(pi.dwProcessId) + "\n");
+
+  std::vector<HWND> answered;
+  DWORD start = GetTickCount();
+  for (;;) {
+    DWORD r = WaitForSingleObject(process.get(), 200);
+    if (r == WAIT_OBJECT_0) break;
+    if (r == WAIT_FAILED) {
+      std::printf("run: wait failed (error %lu)\n", GetLastError());
+      break;
+    }
+    if (!o.answer.empty()) {
+      Filter f;
+      f.pid = pi.dwProcessId;
+      for (HWND w : FindDialogs(f)) {
+        bool seen = false;
+        for (HWND a : answered) seen = seen || a == w;
+        if (seen) continue;
+        answered.push_back(w);
+        Dump(w);
+        Press(w, o.answer);
+      }
+    }
+    if (GetTickCount() - start >= timeoutMs) {
+      TerminateProcess(process.get(), 258);
+      WaitForSingleObject(process.get(), 5000);
+      std::printf("run: timeout after %lu s, child killed\n", timeoutMs / 1000);
+      if (!o.exitFile.empty()) WriteTextFile(o.exitFile, "timeout\n");
+      return 1;
+    }
+  }
+  DWORD code = 0;
+  if (!GetExitCodeProcess(process.get(), &code)) {
+    std::printf("run: no exit code (error %lu)\n", GetLastError());
+    return 3;
+  }
+  std::printf("exit: %lu (0x%08lX) after %lu ms\n", code, code, GetTickCount() - start);
+  std::fflush(stdout);
+  if (!o.exitFile.empty() && !WriteTextFile(o.exitFile, std::to_string(code) + "\n")) {
+    std::printf("run: cannot write %s\n", o.exitFile.c_str());
+    return 3;
+  }
+  return 0;
+}
+
+std::string FileVersion(const std::string& path) {
+  DWORD dummy = 0;
+  DWORD size = GetFileVersionInfoSizeA(path.c_str(), &dummy);
+  if (size == 0) return std::string();
+  std::vector<char> block(size);
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT len = 0;
+  if (!GetFileVersionInfoA(path.c_str(), 0, size, block.data()) ||
+      !VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&info), &len) || !info ||
+      len < sizeof *info)
+    return std::string();
+  return std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
+         std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
+         std::to_string(HIWORD(info->dwFileVersionLS)) + "." +
+         std::to_string(LOWORD(info->dwFileVersionLS));
+}
+
+int SysInfo() {
+  std::printf("langid: %u\n", static_cast<unsigned>(GetUserDefaultLangID()));
+  OSVERSIONINFOA v = {};
+  v.dwOSVersionInfoSize = sizeof v;
+  if (GetVersionExA(&v))
+    std::printf("version: platform=%lu %lu.%lu build=%lu csd=%s\n", v.dwPlatformId,
+                v.dwMajorVersion, v.dwMinorVersion, v.dwBuildNumber, v.szCSDVersion);
+  std::vector<char> sys(MAX_PATH + 1, '\0');
+  UINT n = GetSystemDirectoryA(sys.data(), static_cast<UINT>(sys.size()));
+  if (n > 0 && n < sys.size()) {
+    std::string dir(sys.data(), n);
+    std::printf("sysdir: %s\n", dir.c_str());
+    std::printf("msi.dll: %s\n", FileVersion(dir + "\\msi.dll").c_str());
+  }
+  return 0;
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: uidriver [-t SECONDS] [--pid N | --pid-file FILE] "
+               "list | wait CAPTION [--text TEXT] | press CAPTION BUTTON | "
+               "select CAPTION COMBO ENTRY | gone CAPTION | close-controller | sysinfo | "
+               "run [--cwd DIR] [--exit-file F] [--pid-file F] [--answer LABEL] EXE [ARG...]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  DWORD timeoutMs = 30000;
+  DWORD pid = 0;
+  std::string pidFile;
+  int i = 1;
+  for (; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "-t" && i + 1 < argc) {
+      double s = std::atof(argv[++i]);
+      if (s <= 0 || s > 3600) return Usage();
+      timeoutMs = static_cast<DWORD>(s * 1000);
+    } else if (a == "--pid" && i + 1 < argc) {
+      pid = static_cast<DWORD>(std::strtoul(argv[++i], nullptr, 10));
+    } else if (a == "--pid-file" && i + 1 < argc) {
+      pidFile = argv[++i];
+    } else {
+      break;
+    }
+  }
+  if (i >= argc) return Usage();
+  std::string cmd = argv[i++];
+  std::vector<std::string> rest(argv + i, argv + argc);
+
+  if (cmd == "sysinfo") return SysInfo();
+
+  if (cmd == "run") {
+    RunOptions o;
+    size_t k = 0;
+    for (; k < rest.size(); ++k) {
+      const std::string& a = rest[k];
+      if (k + 1 >= rest.size()) break;
+      if (a == "--cwd") o.cwd = rest[++k];
+      else if (a == "--exit-file") o.exitFile = rest[++k];
+      else if (a == "--pid-file") o.pidFile = rest[++k];
+      else if (a == "--answer") o.answer = rest[++k];
+      else break;
+    }
+    if (k >= rest.size()) return Usage();
+    o.argv.assign(rest.begin() + static_cast<long>(k), rest.end());
+    return Run(o, timeoutMs);
+  }
+
+  if (!pidFile.empty() && !ReadPidFile(pidFile, timeoutMs, &pid)) {
+    std::printf("error: no process id in %s\n", pidFile.c_str());
+    return 1;
+  }
+
+  if (cmd == "close-controller") {
+    if (!pid) return Usage();
+    DWORD start = GetTickCount();
+    for (;;) {
+      if (HWND w = FindController(pid)) {
+        std::printf("controller: %p\n", static_cast<void*>(w));
+        return PostMessageA(w, WM_SYSCOMMAND, SC_CLOSE, 0) ? 0 : 1;
+      }
+      if (GetTickCount() - start >= timeoutMs) break;
+      Sleep(100);
+    }
+    std::printf("timeout: no controller window of process %lu\n", pid);
+    return 1;
+  }
+
+  if (cmd == "list") {
+    Filter f;
+    f.pid = pid;
+    for (HWND w : FindDialogs(f)) Dump(w);
+    return 0;
+  }
+
+  if (rest.empty()) return Usage();
+  Filter f;
+  f.pid = pid;
+  f.wantCaption = true;
+  f.caption = rest[0];
+
+  if (cmd == "gone") {
+    DWORD start = GetTickCount();
+    while (!FindDialogs(f).empty()) {
+      if (GetTickCount() - start >= timeoutMs) {
+        std::printf("timeout: \"%s\" still there\n", f.caption.c_str());
+        return 1;
+      }
+      Sleep(100);
+    }
+    std::printf("gone: %s\n", f.caption.c_str());
+    return 0;
+  }
+
+  if (cmd == "wait" && rest.size() == 3 && rest[1] == "--text") f.textPart = rest[2];
+  else if (cmd == "wait" && rest.size() != 1) return Usage();
+  if (cmd == "press" && rest.size() != 2) return Usage();
+  if (cmd == "select" && rest.size() != 3) return Usage();
+  if (cmd != "wait" && cmd != "press" && cmd != "select") return Usage();
+
+  HWND w = WaitFor(f, timeoutMs);
+  if (!w) {
+    std::printf("timeout: no dialog \"%s\" after %lu s\n", f.caption.c_str(), timeoutMs / 1000);
+    Filter any;
+    any.pid = pid;
+    for (HWND other : FindDialogs(any)) Dump(other);
+    return 1;
+  }
+  Dump(w);
+  if (cmd == "press") return Press(w, rest[1]) ? 0 : 1;
+  if (cmd == "select") return Select(w, std::atoi(rest[1].c_str()), rest[2]) ? 0 : 1;
+  return 0;
+}
