@@ -1,0 +1,141 @@
+// The disk-set copy engine: rebuilds the files listed in the manifest
+// Files.id from the volume files Disk.1, Disk.2, ... that carry their bytes
+// as one stream cut into disk-sized parts.
+//
+// A manifest line is "number,relative path,size". The engine copies the
+// entries 1, 2, 3 ... up to the first number without an entry; other lines
+// are not copied but their folders are still removed by the cleanup.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "support/file_utils.h"
+#include "support/ini_storage.h"
+#include "support/messages.h"
+#include "support/platform.h"
+
+namespace setup {
+
+// (disk number, missing): missing = the volume of that disk could not be
+// opened (true: try again, false: give up); not missing = the volume has
+// just been opened and is the one now read (true: go on, false: abort).
+using PromptCallback = std::function<bool(int diskNumber, bool missing)>;
+// (range, position) after every chunk; false stops the copy.
+using ProgressCallback = std::function<bool(int range, int position)>;
+
+// The fields of one manifest line. A line without a second comma has an
+// empty path and size 0.
+struct ManifestEntry {
+  std::string path;  // between the first and the second comma, unchanged
+  int64_t size = 0;  // the rest, read like C atoi
+};
+ManifestEntry ParseManifestEntry(const std::string& value);
+
+// A relative path the engine may write to and delete below its target
+// folder: not absolute ('\' or '/' first), no drive or stream (':'), and no
+// component of dots and blanks alone with two or more dots ("..", "...",
+// ".. "), which Windows would resolve to a parent folder.
+bool IsSafeRelativePath(const std::string& path);
+
+// The one engine state of the process. The start-up code and the worker
+// thread each hold a DiskSetCopier on it; they never use it at the same time,
+// except for the stop request, which any thread may make.
+struct CopyEngineState {
+  CopyEngineState(FileSystem& files, Messages& messages)
+      : files(files), fileUtils(files), messages(messages), manifest(files) {}
+  CopyEngineState(const CopyEngineState&) = delete;
+  CopyEngineState& operator=(const CopyEngineState&) = delete;
+
+  FileSystem& files;
+  // The engine's own utilities: their search state is never shared with the
+  // user-interface thread.
+  FileUtilities fileUtils;
+  Messages& messages;
+
+  std::string sourceDir;  // holds Files.id and the volumes; ends in '\'
+  std::string targetDir;  // receives the files; ends in '\'
+  std::string volumePath;
+  int32_t diskNumber = 0;
+  // Counters are 64-bit; Start refuses a set of 2^31 bytes or more, so the
+  // values handed to the callbacks always fit an int.
+  int64_t totalSize = 0;
+  int64_t totalCopied = 0;
+  int64_t volumeSize = 0;
+  int64_t volumeRemaining = 0;  // 0: the next byte lies on the next disk
+  int64_t volumeOffset = 0;
+  PromptCallback promptCallback;
+  ProgressCallback diskProgressCallback;
+  ProgressCallback totalProgressCallback;
+  IniStorage manifest;
+  std::atomic<bool> stopRequested{false};
+};
+
+class DiskSetCopier {
+ public:
+  static constexpr std::size_t kChunkSize = 51200;
+  // Start refuses sets of this many bytes or more.
+  static constexpr int64_t kSetSizeLimit = int64_t{1} << 31;
+
+  // Resets the counters, the volume path, the prompt callback and the stop
+  // request of state; the progress callbacks, the folders and the manifest
+  // stay.
+  explicit DiskSetCopier(CopyEngineState& state);
+  // Empties the manifest.
+  virtual ~DiskSetCopier();
+  DiskSetCopier(const DiskSetCopier&) = delete;
+  DiskSetCopier& operator=(const DiskSetCopier&) = delete;
+
+  // Loads sourceDir + "Files.id" (merging into the manifest), checks every
+  // entry of the run 1..n (safe path, set below 2^31 bytes) and copies them.
+  // False when targetDir is empty, the manifest cannot be loaded, an entry
+  // is refused (nothing is written then), or the copy fails or is stopped.
+  bool Start();
+  // Sum of the sizes of the entries 1..n (negative sizes included).
+  int64_t TotalSize();
+  // Removes the folders of every manifest entry's path below targetDir,
+  // innermost first; a folder that is not empty stays. Unsafe paths are
+  // skipped. Never deletes a file.
+  void RemoveCreatedFolders();
+
+  void SetPromptCallback(PromptCallback callback);
+  void SetDiskProgressCallback(ProgressCallback callback);
+  void SetTotalProgressCallback(ProgressCallback callback);
+
+  // Asks a running copy to stop: it ends with false after the chunk being
+  // written, or at the next disk prompt (before asking and once it is
+  // answered). Any thread may call it; it stays set until a DiskSetCopier is
+  // constructed on the state again.
+  void RequestStop() { state_.stopRequested = true; }
+  bool StopRequested() const { return state_.stopRequested; }
+
+  // The steps of Start, public for the tests.
+  bool CopyAll();
+  bool CopyFileFromDisks(const std::string& destination, int64_t size);
+  bool OpenNextDisk();
+  bool CopyChunk(const std::string& volumePath, const std::string& destination, int64_t offset,
+                 int64_t count);
+  bool HasFreeSpace(int64_t count);
+
+  CopyEngineState& State() { return state_; }
+
+ private:
+  // False when an entry of the run has an unsafe path or the set reaches
+  // kSetSizeLimit.
+  bool RunIsAcceptable();
+  bool Prompt(int diskNumber, bool missing);
+
+  CopyEngineState& state_;
+};
+
+// Removes what a run extracted: deletes the file of every manifest entry
+// below extractionFolder (safe paths only), removes the folders the copy
+// created, then extractionFolder itself, and empties the manifest. The
+// extraction folder is the run's own (see CreateExtractionFolder), so
+// nothing of another program is touched. Does nothing but empty the
+// manifest when extractionFolder is empty. Call only when no copy runs.
+void RemoveExtractedFiles(DiskSetCopier& copier, const std::string& extractionFolder);
+
+}  // namespace setup

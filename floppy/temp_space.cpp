@@ -1,0 +1,114 @@
+#include "floppy/temp_space.h"
+
+#include <chrono>
+#include <optional>
+#include <random>
+
+#include "support/text.h"
+
+namespace setup {
+namespace {
+
+constexpr int kExtractionFolderAttempts = 64;
+
+// Mixes the system's entropy with the clock and an address, because some
+// runtimes' random_device is deterministic; two runs started at once must
+// still pick different names most of the time, and CreateFolder settles
+// the rest.
+uint32_t SystemRandom() {
+  static thread_local std::mt19937 generator = [] {
+    uint32_t seed = 0;
+    try {
+      seed = std::random_device()();
+    } catch (...) {
+    }
+    int local = 0;
+    auto clock = static_cast<uint64_t>(
+        std::chrono::high_resolution_clock::now().time_since_epoch().count());
+    auto address = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&local));
+    std::seed_seq sequence{seed, static_cast<uint32_t>(clock), static_cast<uint32_t>(clock >> 32),
+                           static_cast<uint32_t>(address), static_cast<uint32_t>(address >> 32)};
+    return std::mt19937(sequence);
+  }();
+  return generator();
+}
+
+std::string HexDigits(uint32_t value, int digits) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string text(static_cast<std::size_t>(digits), '0');
+  for (int i = digits - 1; i >= 0; --i) {
+    text[static_cast<std::size_t>(i)] = kHex[value & 0xF];
+    value >>= 4;
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string NormaliseChosenFolder(const std::string& fieldText) {
+  std::string path = fieldText;
+  TrimTrailing(path, '\\');
+  bool unc = path.size() > 2 && path[0] == '\\' && path[1] == '\\';
+  TrimLeading(path, '\\');
+  if (unc && !path.empty()) path = "\\\\" + path;
+  return path + "\\";
+}
+
+std::string FolderOfChosenFile(const std::string& filePath) {
+  std::size_t last = FindLastChar(filePath, '\\');
+  return last == std::string::npos ? filePath : filePath.substr(0, last);
+}
+
+bool CheckTempSpace(FileUtilities& fileUtils, Messages& messages, TempSpaceDialogView& view,
+                    std::string& folder, int64_t required, bool& tempFolderCreated) {
+  FileSystem& files = fileUtils.Files();
+  std::optional<uint64_t> firstRead = files.FreeSpace(folder);
+  if (!firstRead) {
+    messages.ShowMessageById(10);
+    return false;
+  }
+  // Compared as signed 64-bit values: a volume beyond 2^63 bytes is
+  // plenty, and a negative need is met by any volume.
+  auto asSigned = [](uint64_t bytes) {
+    return bytes > static_cast<uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(bytes);
+  };
+  int64_t free = asSigned(*firstRead);
+  const int64_t need = required + kTempSpaceMargin;
+  bool created = false;
+
+  while (free <= need) {
+    std::string chosen;
+    if (view.RunModal(folder, chosen) != TempSpaceDialogView::Result::Ok) return false;
+    std::optional<uint64_t> read = files.FreeSpace(chosen);
+    if (!read) {
+      std::string chain = chosen;
+      fileUtils.CreateFolderChain(chain);
+      created = true;
+      read = files.FreeSpace(chosen);
+    }
+    if (read) free = asSigned(*read);
+    if (free > need) {
+      folder = chosen;
+      if (created) tempFolderCreated = true;
+    }
+  }
+  return true;
+}
+
+bool CreateExtractionFolder(FileSystem& files, const std::string& parent, std::string& created,
+                            std::function<uint32_t()> nextRandom) {
+  if (!nextRandom) nextRandom = SystemRandom;
+  std::string base = WithOneTrailingBackslash(parent);
+  for (int attempt = 0; attempt < kExtractionFolderAttempts; ++attempt) {
+    // Eight characters, so the name also fits a file system without long
+    // names.
+    std::string candidate = base + "ST" + HexDigits(nextRandom(), 6);
+    if (files.CreateFolder(candidate) == CreateFolderResult::Created) {
+      created = candidate + "\\";
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace setup
