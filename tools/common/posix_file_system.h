@@ -1,0 +1,33 @@
+// FileSystem over POSIX calls for the tools that run on the build machine
+// (mkdiskset, the benchmark). Not part of SETUP.EXE. Backslashes in paths
+// become slashes, so the engine's "folder\name" paths work unchanged; a
+// POSIX name that itself holds a backslash cannot be reached. Names are
+// case-sensitive and files are not locked against other openers.
+#pragma once
+
+#include <string>
+
+#include "support/platform.h"
+
+namespace setup::tools {
+
+class PosixFileSystem : public FileSystem {
+ public:
+  static std::string ToPosixPath(const std::string& path);
+
+  std::unique_ptr<DirectorySearch> FindFirst(const std::string& pattern,
+                                             DirectoryEntry& first) override;
+  CreateFolderResult CreateFolder(const std::string& path) override;
+  bool RemoveFolder(const std::string& path) override;
+  bool RemoveFile(const std::string& path) override;
+  std::optional<std::string> CurrentFolder() override;
+  bool SetCurrentFolder(const std::string& path) override;
+  // TMPDIR, else /tmp.
+  std::optional<std::string> TempFolder() override;
+  // statvfs: blocks available to unprivileged users.
+  std::optional<uint64_t> FreeSpace(const std::string& folder) override;
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) override;
+  std::unique_ptr<WritableFile> OpenForAppending(const std::string& path) override;
+};
+
+}  // namespace setup::tools

@@ -1,0 +1,101 @@
+#include <algorithm>
+#include <cctype>
+#include <system_error>
+
+#include "tools/mkdiskset/commands.h"
+
+namespace fs = std::filesystem;
+
+namespace setup::tools {
+namespace {
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Names the manifest or Windows cannot carry: the comma separates the
+// manifest's fields, a backslash or colon would change the path on the
+// target, and a control character (LF, 0x1A) would end the line or file.
+std::optional<char> ForbiddenCharacter(const std::string& name) {
+  for (char c : name) {
+    if (c == ',' || c == '\\' || c == ':' || static_cast<unsigned char>(c) < 0x20) return c;
+  }
+  return std::nullopt;
+}
+
+bool IsVolumeName(const std::string& upperName) {
+  if (upperName.rfind("DISK.", 0) != 0 || upperName.size() == 5) return false;
+  return std::all_of(upperName.begin() + 5, upperName.end(),
+                     [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+}
+
+std::string Describe(char c) {
+  if (static_cast<unsigned char>(c) < 0x20) return "a control character";
+  return std::string("'") + c + "'";
+}
+
+}  // namespace
+
+std::optional<Medium> ListMedium(const fs::path& folder, std::ostream& err) {
+  std::error_code error;
+  if (!fs::is_directory(folder, error)) {
+    err << "mkdiskset: " << folder.string() << " is not a folder\n";
+    return std::nullopt;
+  }
+  Medium medium;
+  try {
+    for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator();
+         ++it) {
+      const fs::directory_entry& entry = *it;
+      if (entry.is_directory()) continue;
+      fs::path relative = entry.path().lexically_relative(folder);
+      if (!entry.is_regular_file()) {
+        err << "mkdiskset: " << relative.string() << " is neither a file nor a folder\n";
+        return std::nullopt;
+      }
+      std::string joined;
+      for (const fs::path& part : relative) {
+        std::string name = part.string();
+        if (std::optional<char> bad = ForbiddenCharacter(name)) {
+          err << "mkdiskset: the name " << relative.string() << " holds " << Describe(*bad)
+              << ", which a disk set cannot carry\n";
+          return std::nullopt;
+        }
+        joined += (joined.empty() ? "" : "\\") + name;
+      }
+      bool topLevel = relative.has_parent_path() == false;
+      std::string upper = Upper(joined);
+      if (topLevel && upper == "SETUP.EXE") {
+        medium.setupExe = entry.path();
+        continue;
+      }
+      if (topLevel && (upper == "FILES.ID" || IsVolumeName(upper))) {
+        err << "mkdiskset: the medium already holds " << joined
+            << ", a name the disk set itself uses (is it a disk set already?)\n";
+        return std::nullopt;
+      }
+      medium.files.push_back({joined, entry.path(), static_cast<int64_t>(entry.file_size())});
+    }
+  } catch (const fs::filesystem_error& failure) {
+    err << "mkdiskset: cannot read the medium: " << failure.what() << "\n";
+    return std::nullopt;
+  }
+  if (medium.setupExe.empty()) {
+    err << "mkdiskset: the medium " << folder.string() << " holds no SETUP.EXE\n";
+    return std::nullopt;
+  }
+  std::sort(medium.files.begin(), medium.files.end(),
+            [](const MediumFile& a, const MediumFile& b) { return a.relative < b.relative; });
+  for (const MediumFile& file : medium.files) {
+    medium.totalSize += file.size;
+    if (medium.totalSize >= (int64_t{1} << 31)) {
+      err << "mkdiskset: the medium holds 2^31 bytes or more; a disk set must stay below "
+             "2,147,483,648 bytes\n";
+      return std::nullopt;
+    }
+  }
+  return medium;
+}
+
+}  // namespace setup::tools

@@ -1,0 +1,300 @@
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <spawn.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <system_error>
+
+#include "tools/mkdiskset/commands.h"
+#include "tools/mkdiskset/disk_set_author.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace setup::tools {
+namespace {
+
+constexpr std::size_t kBlockSize = 1 << 20;
+
+int64_t Clusters(int64_t bytes) { return (bytes + kClusterSize - 1) / kClusterSize * kClusterSize; }
+
+std::string Manifest(const Medium& medium) {
+  std::ostringstream text;
+  int number = 1;
+  for (const MediumFile& file : medium.files) {
+    text << number++ << ',' << file.relative << ',' << file.size << "\r\n";
+  }
+  return text.str();
+}
+
+// Removes the half-made set unless told it is complete.
+class StagingFolder {
+ public:
+  explicit StagingFolder(fs::path path) : path_(std::move(path)) {}
+  ~StagingFolder() {
+    if (!kept_) {
+      std::error_code ignored;
+      fs::remove_all(path_, ignored);
+    }
+  }
+  StagingFolder(const StagingFolder&) = delete;
+  StagingFolder& operator=(const StagingFolder&) = delete;
+  const fs::path& path() const { return path_; }
+  void Keep() { kept_ = true; }
+
+ private:
+  fs::path path_;
+  bool kept_ = false;
+};
+
+// Writes the joined bytes of the medium's files into volumes of the given
+// capacities, switching to the next volume whenever one is full.
+class VolumeWriter {
+ public:
+  VolumeWriter(std::vector<fs::path> volumes, std::vector<int64_t> capacities)
+      : volumes_(std::move(volumes)), capacities_(std::move(capacities)) {}
+
+  bool Write(const char* data, int64_t count, std::ostream& err) {
+    while (count > 0) {
+      if (!stream_.is_open() || written_ == capacities_[current_]) {
+        if (!NextVolume(err)) return false;
+        continue;
+      }
+      int64_t room = capacities_[current_] - written_;
+      int64_t piece = std::min(room, count);
+      stream_.write(data, static_cast<std::streamsize>(piece));
+      if (!stream_) {
+        err << "mkdiskset: cannot write " << volumes_[current_].string() << "\n";
+        return false;
+      }
+      written_ += piece;
+      data += piece;
+      count -= piece;
+    }
+    return true;
+  }
+
+  // Creates the volumes not reached by the data (an empty set still has
+  // Disk.1) and closes the last one.
+  bool Finish(std::ostream& err) {
+    while (!stream_.is_open() || current_ + 1 < volumes_.size()) {
+      if (!NextVolume(err)) return false;
+    }
+    stream_.close();
+    if (stream_.fail()) {
+      err << "mkdiskset: cannot write " << volumes_[current_].string() << "\n";
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  bool NextVolume(std::ostream& err) {
+    if (stream_.is_open()) {
+      stream_.close();
+      if (stream_.fail()) {
+        err << "mkdiskset: cannot write " << volumes_[current_].string() << "\n";
+        return false;
+      }
+      ++current_;
+    }
+    if (current_ >= volumes_.size()) {
+      err << "mkdiskset: internal error: the data does not fit the planned disks\n";
+      return false;
+    }
+    stream_.open(volumes_[current_], std::ios::binary | std::ios::trunc);
+    written_ = 0;
+    if (!stream_) {
+      err << "mkdiskset: cannot create " << volumes_[current_].string() << "\n";
+      return false;
+    }
+    return true;
+  }
+
+  std::vector<fs::path> volumes_;
+  std::vector<int64_t> capacities_;
+  std::size_t current_ = 0;
+  int64_t written_ = 0;
+  std::ofstream stream_;
+};
+
+bool CopyWhole(const fs::path& from, const fs::path& to, std::ostream& err) {
+  std::error_code error;
+  if (!fs::copy_file(from, to, error)) {
+    err << "mkdiskset: cannot copy " << from.string() << ": " << error.message() << "\n";
+    return false;
+  }
+  return true;
+}
+
+bool WriteText(const fs::path& to, const std::string& text, std::ostream& err) {
+  std::ofstream stream(to, std::ios::binary | std::ios::trunc);
+  stream.write(text.data(), static_cast<std::streamsize>(text.size()));
+  stream.close();
+  if (stream.fail()) {
+    err << "mkdiskset: cannot write " << to.string() << "\n";
+    return false;
+  }
+  return true;
+}
+
+bool RunTool(const std::vector<std::string>& command, std::ostream& err) {
+  std::vector<char*> argv;
+  for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
+  argv.push_back(nullptr);
+  pid_t child = 0;
+  if (posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+    err << "mkdiskset: cannot start " << command[0] << " (install mtools)\n";
+    return false;
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return false;
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::string line;
+    for (const std::string& word : command) line += word + " ";
+    err << "mkdiskset: failed: " << line << "\n";
+    return false;
+  }
+  return true;
+}
+
+bool MakeImage(const fs::path& image, int disk, const std::vector<fs::path>& files,
+               std::ostream& err) {
+  std::string label = "DISK" + std::to_string(disk);
+  if (!RunTool({"mformat", "-i", image.string(), "-C", "-f", "1440", "-v", label, "::"}, err))
+    return false;
+  for (const fs::path& file : files) {
+    if (!RunTool({"mcopy", "-i", image.string(), "-o", file.string(),
+                  "::" + file.filename().string()},
+                 err))
+      return false;
+  }
+  std::error_code error;
+  if (fs::file_size(image, error) != static_cast<uintmax_t>(kFloppyImageSize)) {
+    err << "mkdiskset: " << image.string() << " is not a 1.44 MB image\n";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int Split(const SplitOptions& options, std::ostream& out, std::ostream& err) {
+  if (options.images && options.diskSize > kDefaultDiskSize) {
+    err << "mkdiskset: --images needs a disk size of at most " << kDefaultDiskSize << " bytes\n";
+    return 2;
+  }
+  std::error_code error;
+  if (fs::exists(options.out, error) &&
+      (!fs::is_directory(options.out, error) || !fs::is_empty(options.out, error))) {
+    err << "mkdiskset: " << options.out.string() << " exists and is not an empty folder\n";
+    return 2;
+  }
+  std::optional<Medium> medium = ListMedium(options.medium, err);
+  if (!medium) return 2;
+
+  for (const MediumFile& file : medium->files) {
+    if (file.size == 0) {
+      err << "mkdiskset: warning: " << file.relative
+          << " is empty; SETUP.EXE lists it but creates no file for it\n";
+    }
+  }
+  const std::string manifest = Manifest(*medium);
+  const int64_t setupSize = static_cast<int64_t>(fs::file_size(medium->setupExe, error));
+  if (error) {
+    err << "mkdiskset: cannot read " << medium->setupExe.string() << "\n";
+    return 2;
+  }
+  const int64_t usable = options.diskSize / kClusterSize * kClusterSize;
+  const int64_t firstCapacity = usable - Clusters(setupSize) - Clusters(manifest.size());
+  if (firstCapacity < kClusterSize) {
+    err << "mkdiskset: a disk of " << options.diskSize << " bytes cannot hold SETUP.EXE ("
+        << setupSize << " bytes), Files.id (" << manifest.size()
+        << " bytes) and a first volume; disk 1 needs at least "
+        << Clusters(setupSize) + Clusters(manifest.size()) + kClusterSize << " bytes\n";
+    return 2;
+  }
+  int64_t disks = 1;
+  if (medium->totalSize > firstCapacity) {
+    disks += (medium->totalSize - firstCapacity + usable - 1) / usable;
+  }
+
+  fs::path outPath = fs::absolute(options.out);
+  StagingFolder staging(outPath.parent_path() /
+                        ("." + outPath.filename().string() + ".partial-" +
+                         std::to_string(static_cast<long>(getpid()))));
+  fs::remove_all(staging.path(), error);
+  std::vector<fs::path> folders;
+  std::vector<fs::path> volumes;
+  std::vector<int64_t> capacities;
+  for (int64_t disk = 1; disk <= disks; ++disk) {
+    fs::path folder =
+        options.flat ? staging.path() : staging.path() / ("disk" + std::to_string(disk));
+    if (!fs::create_directories(folder, error) && error) {
+      err << "mkdiskset: cannot create " << folder.string() << ": " << error.message() << "\n";
+      return 2;
+    }
+    folders.push_back(folder);
+    volumes.push_back(folder / ("Disk." + std::to_string(disk)));
+    capacities.push_back(disk == 1 ? firstCapacity : usable);
+  }
+
+  if (!CopyWhole(medium->setupExe, folders[0] / "SETUP.EXE", err) ||
+      !WriteText(folders[0] / "Files.id", manifest, err))
+    return 2;
+  VolumeWriter writer(volumes, capacities);
+  std::vector<char> block(kBlockSize);
+  for (const MediumFile& file : medium->files) {
+    std::ifstream in(file.path, std::ios::binary);
+    if (!in) {
+      err << "mkdiskset: cannot read " << file.path.string() << "\n";
+      return 2;
+    }
+    int64_t left = file.size;
+    while (left > 0) {
+      in.read(block.data(), static_cast<std::streamsize>(std::min<int64_t>(left, kBlockSize)));
+      int64_t got = in.gcount();
+      if (got <= 0) {
+        err << "mkdiskset: cannot read " << file.path.string() << " (or it shrank while read)\n";
+        return 2;
+      }
+      if (!writer.Write(block.data(), got, err)) return 2;
+      left -= got;
+    }
+    if (in.peek() != std::char_traits<char>::eof()) {
+      err << "mkdiskset: " << file.path.string() << " grew while read\n";
+      return 2;
+    }
+  }
+  if (!writer.Finish(err)) return 2;
+
+  if (options.images) {
+    for (int64_t disk = 1; disk <= disks; ++disk) {
+      std::vector<fs::path> content;
+      if (disk == 1) content = {folders[0] / "SETUP.EXE", folders[0] / "Files.id"};
+      content.push_back(volumes[static_cast<std::size_t>(disk - 1)]);
+      fs::path image = staging.path() / ("disk" + std::to_string(disk) + ".img");
+      if (!MakeImage(image, static_cast<int>(disk), content, err)) return 2;
+    }
+  }
+
+  if (fs::exists(outPath, error)) fs::remove(outPath, error);
+  fs::rename(staging.path(), outPath, error);
+  if (error) {
+    err << "mkdiskset: cannot move the set to " << outPath.string() << ": " << error.message()
+        << "\n";
+    return 2;
+  }
+  staging.Keep();
+  out << "mkdiskset: " << medium->files.size() << " files, " << medium->totalSize << " bytes on "
+      << disks << (disks == 1 ? " disk" : " disks") << " in " << outPath.string() << "\n";
+  return 0;
+}
+
+}  // namespace setup::tools
