@@ -1,0 +1,86 @@
+#include "app/controller_window_win32.h"
+
+#include "app/controller_messages.h"
+#include "app/procedure_boundary_win32.h"
+#include "resources/resource.h"
+
+namespace setup::win32 {
+
+bool Win32ControllerWindow::Create(ControllerDialog& controller) {
+  Destroy();
+  controller_ = &controller;
+  HWND created = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_CONTROLLER),
+                                      nullptr, DialogProc, reinterpret_cast<LPARAM>(this));
+  window_.reset(created);
+  if (!window_.valid()) {
+    controller_ = nullptr;
+    return false;
+  }
+  languageView_.Attach(controller_, window_.get());
+  return true;
+}
+
+void Win32ControllerWindow::Destroy() {
+  // The language dialog is owned by this window and goes with it.
+  window_.reset();
+  languageView_.Attach(nullptr, nullptr);
+  controller_ = nullptr;
+}
+
+void Win32ControllerWindow::PostSetupInstall() {
+  ::PostMessageA(window_.get(), WM_SETUP_INSTALL, 0, 0);
+}
+
+void Win32ControllerWindow::PostQuit() { ::PostQuitMessage(0); }
+
+void Win32ControllerWindow::PostQuitToWindow() { ::PostMessageA(window_.get(), WM_QUIT, 0, 0); }
+
+intptr_t Win32ControllerWindow::SendSetupInstall() {
+  return ::SendMessageA(window_.get(), WM_SETUP_INSTALL, 0, 0);
+}
+
+void Win32ControllerWindow::RunMessageLoop() {
+  MSG message;
+  for (;;) {
+    const BOOL got = ::GetMessageA(&message, nullptr, 0, 0);
+    if (got == 0 || got == -1) return;
+    HWND languageDialog = languageView_.Handle();
+    if (languageDialog && ::IsDialogMessageA(languageDialog, &message)) continue;
+    ::TranslateMessage(&message);
+    ::DispatchMessageA(&message);
+  }
+}
+
+INT_PTR CALLBACK Win32ControllerWindow::DialogProc(HWND window, UINT message, WPARAM wParam,
+                                                   LPARAM lParam) {
+  if (message == WM_INITDIALOG) ::SetWindowLongPtrA(window, DWLP_USER, lParam);
+  auto* self = reinterpret_cast<Win32ControllerWindow*>(::GetWindowLongPtrA(window, DWLP_USER));
+  if (!self) return FALSE;
+  try {
+    return self->HandleMessage(window, message, wParam);
+  } catch (...) {
+    ReportProcedureFailure(self->controller_);
+    return TRUE;
+  }
+}
+
+// Private messages and WM_SYSCOMMAND still get the default processing
+// afterwards (FALSE), as every other message does.
+INT_PTR Win32ControllerWindow::HandleMessage(HWND window, UINT message, WPARAM wParam) {
+  switch (message) {
+    case WM_SETUP_INSTALL:
+      if (controller_) controller_->OnSetupInstall();
+      return FALSE;
+    case WM_SYSCOMMAND:
+      if (controller_) controller_->OnSysCommand(static_cast<uint32_t>(wParam));
+      return FALSE;
+    case WM_NCDESTROY:
+      ::SetWindowLongPtrA(window, DWLP_USER, 0);
+      if (window_.get() == window) window_.release();
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace setup::win32

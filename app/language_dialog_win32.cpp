@@ -1,0 +1,163 @@
+#include "app/language_dialog_win32.h"
+
+#include <memory>
+
+#include "app/procedure_boundary_win32.h"
+#include "resources/resource.h"
+
+namespace setup::win32 {
+namespace {
+
+// The template has no position of its own worth keeping: the dialog comes
+// up in the middle of the work area.
+void CenterOnScreen(HWND window) {
+  RECT area;
+  RECT box;
+  if (!::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0) || !::GetWindowRect(window, &box))
+    return;
+  const int x = area.left + ((area.right - area.left) - (box.right - box.left)) / 2;
+  const int y = area.top + ((area.bottom - area.top) - (box.bottom - box.top)) / 2;
+  ::SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The code attached to an entry, or null. CB_ERR is never a pointer we
+// stored.
+std::string* AttachedCode(HWND list, WPARAM index) {
+  const LRESULT data = ::SendMessageA(list, CB_GETITEMDATA, index, 0);
+  return (data == CB_ERR || data == 0) ? nullptr : reinterpret_cast<std::string*>(data);
+}
+
+// Deletes every attached code and detaches it, so that no later pass can
+// delete it again. Works on a window that is being destroyed.
+void FreeCodes(HWND dialog) {
+  HWND list = ::GetDlgItem(dialog, IDC_LANGUAGE_LIST);
+  if (!list) return;
+  const LRESULT count = ::SendMessageA(list, CB_GETCOUNT, 0, 0);
+  for (LRESULT index = 0; index < count; ++index) {
+    std::string* code = AttachedCode(list, static_cast<WPARAM>(index));
+    if (!code) continue;
+    ::SendMessageA(list, CB_SETITEMDATA, static_cast<WPARAM>(index), 0);
+    delete code;
+  }
+}
+
+}  // namespace
+
+Win32LanguageDialogView::~Win32LanguageDialogView() { Destroy(); }
+
+void Win32LanguageDialogView::Attach(ControllerDialog* controller, HWND owner) {
+  controller_ = controller;
+  owner_ = owner;
+}
+
+bool Win32LanguageDialogView::Create() {
+  Destroy();
+  HWND created =
+      ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_LANGUAGE), owner_,
+                           DialogProc, reinterpret_cast<LPARAM>(this));
+  window_.reset(created);
+  return window_.valid();
+}
+
+int Win32LanguageDialogView::AddLanguage(const std::string& name, const std::string& code) {
+  if (!window_.valid()) return CB_ERR;
+  const LRESULT index = SendToList(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+  if (index < 0) return static_cast<int>(index);
+  if (!code.empty()) {
+    auto attached = std::make_unique<std::string>(code);
+    if (SendToList(CB_SETITEMDATA, static_cast<WPARAM>(index),
+                   reinterpret_cast<LPARAM>(attached.get())) != CB_ERR) {
+      attached.release();  // the list holds it now
+    }
+  }
+  return static_cast<int>(index);
+}
+
+int Win32LanguageDialogView::Count() const {
+  const LRESULT count = SendToList(CB_GETCOUNT);
+  return count < 0 ? 0 : static_cast<int>(count);
+}
+
+void Win32LanguageDialogView::Select(int index) {
+  SendToList(CB_SETCURSEL, static_cast<WPARAM>(index));
+}
+
+int Win32LanguageDialogView::Selection() const {
+  return static_cast<int>(SendToList(CB_GETCURSEL));
+}
+
+std::optional<std::string> Win32LanguageDialogView::CodeAt(int index) const {
+  if (!window_.valid() || index < 0) return std::nullopt;
+  const std::string* code =
+      AttachedCode(::GetDlgItem(window_.get(), IDC_LANGUAGE_LIST), static_cast<WPARAM>(index));
+  if (!code) return std::nullopt;
+  return *code;
+}
+
+void Win32LanguageDialogView::ClearEntries() {
+  if (!window_.valid()) return;
+  FreeCodes(window_.get());
+  SendToList(CB_RESETCONTENT);
+}
+
+void Win32LanguageDialogView::Show() {
+  if (!window_.valid()) return;
+  ::ShowWindow(window_.get(), SW_SHOW);
+  ::SetFocus(window_.get());
+}
+
+void Win32LanguageDialogView::Destroy() {
+  if (!window_.valid()) return;
+  FreeCodes(window_.get());
+  window_.reset();
+}
+
+LRESULT Win32LanguageDialogView::SendToList(UINT message, WPARAM wParam, LPARAM lParam) const {
+  if (!window_.valid()) return CB_ERR;
+  return ::SendDlgItemMessageA(window_.get(), IDC_LANGUAGE_LIST, message, wParam, lParam);
+}
+
+INT_PTR CALLBACK Win32LanguageDialogView::DialogProc(HWND window, UINT message, WPARAM wParam,
+                                                     LPARAM lParam) {
+  if (message == WM_INITDIALOG) ::SetWindowLongPtrA(window, DWLP_USER, lParam);
+  auto* self = reinterpret_cast<Win32LanguageDialogView*>(::GetWindowLongPtrA(window, DWLP_USER));
+  if (!self) return FALSE;
+  try {
+    return self->HandleMessage(window, message, wParam);
+  } catch (...) {
+    ReportProcedureFailure(self->controller_);
+    return TRUE;
+  }
+}
+
+INT_PTR Win32LanguageDialogView::HandleMessage(HWND window, UINT message, WPARAM wParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      CenterOnScreen(window);
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK) {
+        // The install step runs inside OnOK and destroys this window:
+        // nothing of it may be touched afterwards.
+        if (controller_) controller_->languageDialog.OnOK();
+        return TRUE;
+      }
+      if (LOWORD(wParam) == IDCANCEL) {
+        if (controller_) controller_->languageDialog.OnCancel();
+        return TRUE;
+      }
+      return FALSE;
+    case WM_DESTROY:
+      // Also when the window goes with its owner, without Destroy().
+      FreeCodes(window);
+      return FALSE;
+    case WM_NCDESTROY:
+      ::SetWindowLongPtrA(window, DWLP_USER, 0);
+      if (window_.get() == window) window_.release();
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace setup::win32

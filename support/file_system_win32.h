@@ -1,0 +1,23 @@
+// FileSystem over the ANSI file API of Win32.
+#pragma once
+
+#include "support/platform.h"
+
+namespace setup::win32 {
+
+class Win32FileSystem final : public FileSystem {
+ public:
+  std::unique_ptr<DirectorySearch> FindFirst(const std::string& pattern,
+                                             DirectoryEntry& first) override;
+  CreateFolderResult CreateFolder(const std::string& path) override;
+  bool RemoveFolder(const std::string& path) override;
+  bool RemoveFile(const std::string& path) override;
+  std::optional<std::string> CurrentFolder() override;
+  bool SetCurrentFolder(const std::string& path) override;
+  std::optional<std::string> TempFolder() override;
+  std::optional<uint64_t> FreeSpace(const std::string& folder) override;
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) override;
+  std::unique_ptr<WritableFile> OpenForAppending(const std::string& path) override;
+};
+
+}  // namespace setup::win32

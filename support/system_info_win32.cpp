@@ -1,0 +1,70 @@
+#include "support/system_info_win32.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <new>
+
+namespace setup::win32 {
+namespace {
+
+constexpr DWORD kModulePathCapacity = 4096;
+constexpr UINT kFolderCapacity = 65000;
+
+// The pre-2000 structure: the 9x family rejects the larger one.
+static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA must be the 148-byte form");
+
+}  // namespace
+
+std::optional<std::string> Win32SystemInfo::ModulePath() {
+  std::string buffer(kModulePathCapacity, '\0');
+  const DWORD length = ::GetModuleFileNameA(nullptr, &buffer[0], kModulePathCapacity);
+  if (length == 0 || length >= kModulePathCapacity) return std::nullopt;
+  buffer.resize(length);
+  return buffer;
+}
+
+std::optional<std::string> Win32SystemInfo::SystemFolder() {
+  std::string buffer(kFolderCapacity, '\0');
+  const UINT length = ::GetSystemDirectoryA(&buffer[0], kFolderCapacity);
+  if (length == 0 || length >= kFolderCapacity) return std::nullopt;
+  buffer.resize(length);
+  return buffer;
+}
+
+std::optional<FileVersion> Win32SystemInfo::GetFileVersion(const std::string& path) {
+  DWORD handle = 0;
+  const DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &handle);
+  if (size == 0) return std::nullopt;
+  std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[size]);
+  if (!block) return std::nullopt;
+  if (!::GetFileVersionInfoA(path.c_str(), handle, size, block.get())) return std::nullopt;
+
+  void* fixed = nullptr;
+  UINT length = 0;
+  char root[] = "\\";
+  if (!::VerQueryValueA(block.get(), root, &fixed, &length) || !fixed ||
+      length < sizeof(VS_FIXEDFILEINFO)) {
+    return std::nullopt;
+  }
+  const auto* info = static_cast<const VS_FIXEDFILEINFO*>(fixed);
+  return FileVersion{info->dwFileVersionMS, info->dwFileVersionLS};
+}
+
+OsVersion Win32SystemInfo::GetOsVersion() {
+  OSVERSIONINFOA info = {};
+  info.dwOSVersionInfoSize = sizeof(info);
+  ::GetVersionExA(&info);  // a failure leaves the zeros: an unsupported platform
+  OsVersion version;
+  version.platformId = info.dwPlatformId;
+  version.majorVersion = info.dwMajorVersion;
+  version.minorVersion = info.dwMinorVersion;
+  version.buildNumber = info.dwBuildNumber;
+  version.csdVersion.assign(info.szCSDVersion,
+                            strnlen(info.szCSDVersion, sizeof(info.szCSDVersion)));
+  return version;
+}
+
+uint16_t Win32SystemInfo::UserDefaultLangId() { return ::GetUserDefaultLangID(); }
+
+}  // namespace setup::win32
