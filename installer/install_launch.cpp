@@ -133,9 +133,12 @@ void InstallLauncher::InstallPackage(const std::string& packagePath,
     return;
   }
 
-  int32_t remembered = session_.SavedUILevel();
+  // SetUILevel keeps the level it replaced; that is the one to restore. (The
+  // value kept before this call belongs to an earlier change and would leave
+  // the level of a second package behind.)
   session_.SetUILevel(options.silent && options.extraSilent ? kUILevelNoneHideCancel
                                                             : kUILevelBasicHideCancel);
+  const int32_t remembered = session_.SavedUILevel();
   try {
     session_.InstallProduct(packagePath, std::string());
   } catch (...) {

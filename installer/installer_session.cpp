@@ -1,5 +1,7 @@
 #include "installer/installer_session.h"
 
+#include <exception>
+
 #include "support/text.h"
 
 namespace setup {
@@ -8,14 +10,7 @@ InstallerSession::~InstallerSession() {
   try {
     CloseSession();
   } catch (...) {
-    // Destruction at exit must not throw; the objects are released below.
-  }
-  view_.reset();
-  database_.reset();
-  installer_.reset();
-  if (comInitialized_) {
-    comInitialized_ = false;
-    platform_.UninitializeCom();
+    // Destruction must not throw; CloseSession released everything anyway.
   }
 }
 
@@ -92,13 +87,32 @@ void InstallerSession::InstallProduct(const std::string& packagePath,
 }
 
 void InstallerSession::CloseSession() {
-  if (view_) CloseView();
-  if (database_) CloseDatabase();
+  // Everything is released and COM balanced even when closing the view or
+  // the database fails; the first failure is raised afterwards.
+  std::exception_ptr failure;
+  if (view_) {
+    try {
+      CloseView();
+    } catch (...) {
+      failure = std::current_exception();
+      view_.reset();
+    }
+  }
+  if (database_ && !failure) {
+    try {
+      CloseDatabase();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  }
+  view_.reset();
+  database_.reset();
   installer_.reset();
   if (comInitialized_) {
     comInitialized_ = false;
     platform_.UninitializeCom();
   }
+  if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace setup

@@ -32,6 +32,8 @@ class InstallerSession {
   void SetLanguagePrefix(const std::string& prefix) { languagePrefix_ = prefix; }
   void SetUILevel(int32_t level);
   void InstallProduct(const std::string& packagePath, const std::string& properties);
+  // Closes the view and the database, releases every object and balances
+  // COM; a failure to close is raised after everything was released.
   void CloseSession();
 
   bool HasInstaller() const { return installer_ != nullptr; }

@@ -14,12 +14,13 @@ std::string Lower(std::string s) {
 
 // "C:\a\b\" -> "C:\a\b"; several backslashes in a row count as one.
 std::string Normalise(const std::string& path) {
-  std::string out;
-  for (char c : path) {
-    if (c == '\\' && !out.empty() && out.back() == '\\') continue;
-    out += c;
+  const std::size_t start = path.rfind("\\\\", 0) == 0 ? 2 : 0;  // a UNC path keeps its "\\"
+  std::string out = path.substr(0, start);
+  for (std::size_t i = start; i < path.size(); ++i) {
+    if (path[i] == '\\' && out.size() > start && out.back() == '\\') continue;
+    out += path[i];
   }
-  while (out.size() > 1 && out.back() == '\\') out.pop_back();
+  while (out.size() > start + 1 && out.back() == '\\') out.pop_back();
   return out;
 }
 
@@ -33,8 +34,11 @@ std::string LeafOf(const std::string& path) {
   return pos == std::string::npos ? path : path.substr(pos + 1);
 }
 
-// A drive root ("C:") is the top of every tree.
-bool IsDriveRoot(const std::string& path) { return path.size() == 2 && path[1] == ':'; }
+// A drive ("C:") or a share ("\\srv\share") is the top of a tree.
+bool IsDriveRoot(const std::string& path) {
+  if (path.size() == 2 && path[1] == ':') return true;
+  return path.rfind("\\\\", 0) == 0 && std::count(path.begin() + 2, path.end(), '\\') == 1;
+}
 
 bool Match(const char* name, const char* pattern) {
   if (*pattern == '\0') return *name == '\0';
@@ -223,10 +227,12 @@ std::unique_ptr<DirectorySearch> FakeFileSystem::FindFirst(const std::string& pa
 
 CreateFolderResult FakeFileSystem::CreateFolder(const std::string& path) {
   createFolderCalls.push_back(path);
-  // Paths that no real system can create: empty, "\", "\\server", a share.
-  if (path.empty() || path == "\\" || path.rfind("\\\\", 0) == 0) {
-    const Node* existing = path.size() > 2 ? Find(path) : nullptr;
-    if (existing == nullptr) return CreateFolderResult::Failed;
+  // Paths that no real system can create: empty, "\", a server or a share
+  // ("\\srv", "\\srv\share").
+  if (path.empty() || path == "\\") return CreateFolderResult::Failed;
+  if (path.rfind("\\\\", 0) == 0 &&
+      std::count(path.begin() + 2, path.end(), '\\') < 2 && Find(path) == nullptr) {
+    return CreateFolderResult::Failed;
   }
   if (const Node* existing = Find(path)) {
     return existing->isFolder ? CreateFolderResult::AlreadyExists : CreateFolderResult::Failed;

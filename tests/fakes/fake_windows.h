@@ -63,6 +63,8 @@ class FakeControllerWindow : public ControllerWindow {
   bool loopStalled = false;
   int setupInstallSends = 0;
 
+  ControllerDialog& Controller() { return *controller_; }
+
  private:
   ControllerDialog* controller_ = nullptr;
 };

@@ -1,0 +1,243 @@
+#include "installer/install_launch.h"
+
+#include <gtest/gtest.h>
+
+#include "fakes/fake_file_system.h"
+#include "fakes/fake_installer.h"
+#include "fakes/fake_system.h"
+#include "fakes/fake_ui.h"
+
+namespace setup {
+namespace {
+
+using namespace setup::testing;
+
+TEST(MsiexecArguments, EveryCombinationOfSwitches) {
+  const std::string pkg = "D:\\Pkg\\Product.msi";
+  const std::string props = "TRANSFORMS=\"D:\\Pkg\\1031_l.mst\"";
+  struct Row {
+    bool log, silent;
+    std::string path, expected;
+  } rows[] = {
+      {false, false, "", " /I \"D:\\Pkg\\Product.msi\" TRANSFORMS=\"D:\\Pkg\\1031_l.mst\""},
+      {true, false, "",
+       " /lv setup.log /I \"D:\\Pkg\\Product.msi\" TRANSFORMS=\"D:\\Pkg\\1031_l.mst\""},
+      {false, true, "",
+       " /qr SILENT=TRUE /I \"D:\\Pkg\\Product.msi\" TRANSFORMS=\"D:\\Pkg\\1031_l.mst\""},
+      {false, true, "C:\\Apps",
+       " /qr SILENT=TRUE SILENT_INSTALL_PATH=\"C:\\Apps\" /I \"D:\\Pkg\\Product.msi\" "
+       "TRANSFORMS=\"D:\\Pkg\\1031_l.mst\""},
+      {true, true, "C:\\Apps",
+       " /lv setup.log /qr SILENT=TRUE SILENT_INSTALL_PATH=\"C:\\Apps\" /I "
+       "\"D:\\Pkg\\Product.msi\" TRANSFORMS=\"D:\\Pkg\\1031_l.mst\""},
+      // The silent install path only counts with the silent switch.
+      {true, false, "C:\\Apps",
+       " /lv setup.log /I \"D:\\Pkg\\Product.msi\" TRANSFORMS=\"D:\\Pkg\\1031_l.mst\""},
+      // A quote in the path cannot end the property's quotes.
+      {false, true, "C:\\A\" X=\"1",
+       " /qr SILENT=TRUE SILENT_INSTALL_PATH=\"C:\\A\"\" X=\"\"1\" /I \"D:\\Pkg\\Product.msi\" "
+       "TRANSFORMS=\"D:\\Pkg\\1031_l.mst\""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.expected);
+    EXPECT_EQ(BuildMsiexecArguments(pkg, props, row.log, row.silent, row.path), row.expected);
+  }
+}
+
+TEST(MsiexecArguments, MainPropertiesAppendAndTrimTheExtras) {
+  EXPECT_EQ(BuildMainProperties("D:\\Pkg", "1031_l.mst", ""), "TRANSFORMS=\"D:\\Pkg\\1031_l.mst\"");
+  EXPECT_EQ(BuildMainProperties("D:\\Pkg", "1031_l.mst", "INSTALLDIR=\"C:\\X\" "),
+            "TRANSFORMS=\"D:\\Pkg\\1031_l.mst\" INSTALLDIR=\"C:\\X\"");
+  EXPECT_EQ(BuildMainProperties("D:\\Pkg", "1031_l.mst", "   "), "TRANSFORMS=\"D:\\Pkg\\1031_l.mst\"");
+}
+
+TEST(Extensions, UpperCasedTextAfterTheLastDot) {
+  struct Row {
+    std::string path, extension;
+  } rows[] = {{"C:\\B\\prog.exe", "EXE"}, {"C:\\B\\Prog.ExE", "EXE"}, {"C:\\B\\a.b.msi", "MSI"},
+              {"C:\\B\\README", ""},     {"C:\\B\\trailing.", ""},  {"", ""}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.path);
+    EXPECT_EQ(GetUpperExtension(row.path), row.extension);
+  }
+  EXPECT_EQ(BootstrapArgument(false, true), "");
+  EXPECT_EQ(BootstrapArgument(true, false), "/q");
+  EXPECT_EQ(BootstrapArgument(true, true), "/eq");
+}
+
+class Launch : public ::testing::Test {
+ protected:
+  Launch()
+      : utils(fs),
+        session(automation),
+        messages(catalogue, boxes),
+        launcher(utils, processes, system, session, messages, outcome) {
+    fs.AddFile("D:\\Pkg\\Product.msi");
+    fs.AddFile("D:\\Pkg\\1031_L.MST");
+    fs.AddFolder("C:\\Windows\\System32");
+  }
+
+  std::vector<std::string> ShownTexts() {
+    std::vector<std::string> out;
+    for (const auto& b : boxes.Shown()) out.push_back(b.caption + ": " + b.text);
+    return out;
+  }
+
+  InstallOptions Main() {
+    InstallOptions o;
+    o.mainPackage = true;
+    return o;
+  }
+
+  FakeFileSystem fs;
+  FileUtilities utils;
+  FakeProcessRunner processes;
+  FakeSystemInfo system;
+  FakeAutomation automation;
+  InstallerSession session;
+  CatalogueStrings catalogue;
+  RecordingMessageBoxes boxes;
+  Messages messages;
+  RunOutcome outcome;
+  InstallLauncher launcher;
+};
+
+TEST_F(Launch, MainPackageUsesTheTransformAsSpelledOnDisk) {
+  session.CreateInstaller();
+  session.SetLanguagePrefix("1031_");
+  InstallOptions o = Main();
+  o.verboseLog = true;
+  o.silent = true;
+  o.extraSilent = true;  // plays no part in the main package's launch
+  o.silentInstallPath = "C:\\Apps";
+  o.extraProperties = "INSTALLDIR=\"C:\\X\" ";
+  system.systemFolder = "C:\\Windows\\System32\\\\";
+  launcher.InstallPackage("D:\\Pkg\\Product.msi", o);
+  ASSERT_EQ(processes.runs.size(), 1u);
+  EXPECT_EQ(processes.runs[0].program, "C:\\Windows\\System32\\msiexec.exe");
+  EXPECT_EQ(processes.runs[0].arguments,
+            " /lv setup.log /qr SILENT=TRUE SILENT_INSTALL_PATH=\"C:\\Apps\" /I "
+            "\"D:\\Pkg\\Product.msi\" TRANSFORMS=\"D:\\Pkg\\1031_L.MST\" INSTALLDIR=\"C:\\X\"");
+  EXPECT_TRUE(boxes.Shown().empty());
+  EXPECT_EQ(outcome.ExitCode(), 0u);
+  EXPECT_TRUE(fs.setCurrentFolderCalls.empty());
+  EXPECT_EQ(fs.openSearches, 0);
+}
+
+TEST_F(Launch, MissingTransformStartsNothing) {
+  session.CreateInstaller();
+  session.SetLanguagePrefix("0009_");
+  try {
+    launcher.InstallPackage("D:\\Pkg\\Product.msi", Main());
+    FAIL() << "no stage error";
+  } catch (const StageError& error) {
+    EXPECT_EQ(error.id, 12);
+  }
+  EXPECT_TRUE(processes.runs.empty());
+}
+
+TEST_F(Launch, ExitCodesAreReportedInWordsAndKeptForTheProcess) {
+  struct Row {
+    uint32_t code;
+    std::vector<std::string> shown;
+  } rows[] = {
+      {0, {}},
+      {3010, {"Installation Error: A reboot is required to complete the install."}},
+      {1602, {"Error: Critical unexpected error!"}},
+      {1641, {"Error: Critical unexpected error!"}},
+      {1603, {"Installation Error: Fatal error during installation."}},
+      {2, {"Installation Error: Windows Installer 2.0 service not found or version wrong. "
+           "Installation is impossible."}},
+  };
+  session.CreateInstaller();
+  session.SetLanguagePrefix("1031_");
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.code);
+    RecordingMessageBoxes fresh;
+    Messages freshMessages(catalogue, fresh);
+    RunOutcome freshOutcome;
+    InstallLauncher l(utils, processes, system, session, freshMessages, freshOutcome);
+    processes.exitCodes["C:\\Windows\\System32\\msiexec.exe"] = row.code;
+    l.InstallPackage("D:\\Pkg\\Product.msi", Main());
+    std::vector<std::string> shown;
+    for (const auto& b : fresh.Shown()) shown.push_back(b.caption + ": " + b.text);
+    EXPECT_EQ(shown, row.shown);
+    EXPECT_EQ(freshOutcome.ExitCode(), row.code);
+  }
+}
+
+TEST_F(Launch, MsiexecThatCannotStartShowsMessageTwoAndFails) {
+  session.CreateInstaller();
+  session.SetLanguagePrefix("1031_");
+  processes.unstartable.insert("C:\\Windows\\System32\\msiexec.exe");
+  launcher.InstallPackage("D:\\Pkg\\Product.msi", Main());
+  EXPECT_EQ(ShownTexts(), (std::vector<std::string>{
+                              "Installation Error: Windows Installer 2.0 service not found or "
+                              "version wrong. Installation is impossible."}));
+  EXPECT_EQ(outcome.ExitCode(), 1603u);
+}
+
+TEST_F(Launch, MsiexecNeedsTheInstallerObject) {
+  EXPECT_THROW(launcher.LaunchMsiexec("D:\\Pkg\\Product.msi", "", false, false, ""),
+               AutomationError);
+  EXPECT_TRUE(processes.runs.empty());
+}
+
+TEST_F(Launch, BootstrapFilesRunByExtension) {
+  session.CreateInstaller();
+  processes.exitCodes["C:\\B\\fail.exe"] = 1;
+  EXPECT_EQ(launcher.RunBootstrapFile("C:\\B\\tool.ExE", "/q"), 0u);
+  EXPECT_EQ(launcher.RunBootstrapFile("C:\\B\\fail.exe", ""), 1u);
+  EXPECT_FALSE(launcher.VisitBootstrapFile("C:\\B\\fail.exe", ""));
+  EXPECT_EQ(launcher.RunBootstrapFile("C:\\B\\readme.txt", "/q"), 0u);
+  EXPECT_EQ(launcher.RunBootstrapFile("C:\\B\\NOEXT", "/q"), 0u);
+  ASSERT_EQ(processes.runs.size(), 3u);
+  EXPECT_EQ(processes.runs[0].arguments, "/q");  // the argument alone is the command line
+  processes.unstartable.insert("C:\\B\\gone.exe");
+  EXPECT_THROW(launcher.RunBootstrapFile("C:\\B\\gone.exe", ""), ProcessLaunchError);
+}
+
+TEST_F(Launch, BootstrapPackagesInstallInProcessAtTheirLevelFromTheTempFolder) {
+  session.CreateInstaller();
+  automation.state.uiLevel = 5;
+  fs.currentFolder = "D:\\Pkg";
+  struct Row {
+    std::string argument;
+    int32_t level;
+  } rows[] = {{"/eq", 34}, {"/q", 35}, {"", 35}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.argument);
+    automation.state.calls.clear();
+    fs.setCurrentFolderCalls.clear();
+    EXPECT_EQ(launcher.RunBootstrapFile("D:\\Pkg\\Bootstrap\\prereq.msi", row.argument), 0u);
+    EXPECT_EQ(automation.state.calls,
+              (std::vector<std::string>{"PutUILevel(" + std::to_string(row.level) + ")",
+                                        "InstallProduct(D:\\Pkg\\Bootstrap\\prereq.msi,) at level " +
+                                            std::to_string(row.level),
+                                        "PutUILevel(5)"}));
+    EXPECT_EQ(fs.setCurrentFolderCalls, (std::vector<std::string>{"C:\\Temp\\", "D:\\Pkg\\"}));
+  }
+  // A failing in-process install is passed over.
+  automation.state.failing.insert("InstallProduct");
+  EXPECT_EQ(launcher.RunBootstrapFile("D:\\Pkg\\Bootstrap\\prereq.msi", ""), 0u);
+  EXPECT_TRUE(boxes.Shown().empty());
+  EXPECT_EQ(automation.state.uiLevel, 5);
+}
+
+TEST_F(Launch, FindPackageTakesTheFirstListedOrEmpties) {
+  fs.AddFile("D:\\Pkg\\Second.msi");
+  std::string folder = "D:\\Pkg\\";
+  launcher.FindPackage(folder, "");
+  EXPECT_EQ(folder, "D:\\Pkg\\Product.msi");
+  folder = "D:\\Pkg\\";
+  launcher.FindPackage(folder, "Setup.msi");
+  EXPECT_EQ(folder, "");
+  fs.AddFolder("D:\\Empty");
+  folder = "D:\\Empty\\";
+  launcher.FindPackage(folder, "");
+  EXPECT_EQ(folder, "");
+  EXPECT_EQ(fs.openSearches, 0);
+}
+
+}  // namespace
+}  // namespace setup

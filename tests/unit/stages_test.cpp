@@ -1,0 +1,355 @@
+// The run from start to end against fakes: which stage follows which, what
+// the user sees, what is started, and the exit code.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "app/setup_app.h"
+#include "fakes/fake_file_system.h"
+#include "fakes/fake_installer.h"
+#include "fakes/fake_system.h"
+#include "fakes/fake_ui.h"
+#include "fakes/fake_windows.h"
+
+namespace setup {
+namespace {
+
+using namespace setup::testing;
+
+const char kMsiexec[] = "C:\\Windows\\System32\\msiexec.exe";
+
+// One machine with a medium in D:\ and everything a run talks to.
+struct World {
+  World()
+      : services{fs, processes, system, boxes, catalogue, automation},
+        context(services),
+        app(context, window, view) {
+    fs.AddFile("D:\\Product.msi");
+    fs.AddFolder("C:\\Windows\\System32");
+    system.modulePath = "D:\\SETUP.EXE";
+    automation.state.packages["D:\\Product.msi"] = {
+        {"ErrorDialog", "x"}, {"Lang0007", "Deutsch"}, {"Lang0012", "Francais"},
+        {"Lang0010", "espanol"}};
+  }
+
+  uint32_t Start(std::vector<std::string> args = {}) {
+    args.insert(args.begin(), "D:\\SETUP.EXE");
+    return app.InitInstance(args);
+  }
+
+  std::vector<std::string> Shown() const {
+    std::vector<std::string> out;
+    for (const auto& b : boxes.Shown()) out.push_back(b.caption + ": " + b.text);
+    return out;
+  }
+
+  // The arguments of every msiexec run.
+  std::vector<std::string> Installs() const {
+    std::vector<std::string> out;
+    for (const auto& r : processes.runs)
+      if (r.program == kMsiexec) out.push_back(r.arguments);
+    return out;
+  }
+
+  std::vector<std::string> BootstrapRuns() const {
+    std::vector<std::string> out;
+    for (const auto& r : processes.runs)
+      if (r.program != kMsiexec) out.push_back(r.program + "|" + r.arguments);
+    return out;
+  }
+
+  bool DatabaseOpened() const {
+    for (const auto& c : automation.state.calls)
+      if (c.rfind("OpenDatabase", 0) == 0) return true;
+    return false;
+  }
+
+  // Everything a run opens is closed again, whichever way it ended.
+  void ExpectNothingLeftOpen() {
+    EXPECT_EQ(automation.state.liveObjects, 0);
+    EXPECT_EQ(automation.state.comDepth, 0);
+    EXPECT_FALSE(view.exists);
+    EXPECT_FALSE(window.exists);
+    EXPECT_EQ(fs.openSearches, 0);
+    EXPECT_FALSE(window.loopStalled);
+  }
+
+  FakeFileSystem fs;
+  FakeProcessRunner processes;
+  FakeSystemInfo system;
+  RecordingMessageBoxes boxes;
+  CatalogueStrings catalogue;
+  FakeAutomation automation;
+  Services services;
+  SetupContext context;
+  FakeControllerWindow window;
+  FakeLanguageView view;
+  SetupApp app;
+};
+
+class Run : public ::testing::Test, public World {};
+
+TEST_F(Run, DefaultLanguageTransformIsTakenWithoutOpeningThePackage) {
+  fs.AddFile("D:\\0007_l.mst");
+  fs.AddFile("D:\\0009_l.mst");
+  for (bool unattended : {false, true}) {
+    SCOPED_TRACE(unattended);
+    processes.runs.clear();
+    system.langId = 0x0407;  // German (Germany)
+    EXPECT_EQ(Start(unattended ? std::vector<std::string>{"/s"} : std::vector<std::string>{}), 0u);
+    EXPECT_EQ(view.created, 0);
+    EXPECT_FALSE(DatabaseOpened());
+    EXPECT_EQ(Installs(), (std::vector<std::string>{
+                              std::string(unattended ? " /qr SILENT=TRUE" : "") +
+                              " /I \"D:\\Product.msi\" TRANSFORMS=\"D:\\0007_l.mst\""}));
+    EXPECT_TRUE(Shown().empty());
+    ExpectNothingLeftOpen();
+  }
+}
+
+TEST_F(Run, TheUserChoosesFromASortedListWithTheFirstPreselected) {
+  for (const char* t : {"D:\\0007_l.mst", "D:\\0012_l.mst", "D:\\0010_l.mst"}) fs.AddFile(t);
+  std::vector<std::string> listed;
+  int preselected = -2;
+  window.user = [&] {
+    if (!view.shown) return false;
+    for (const auto& e : view.entries) listed.push_back(e.name);
+    preselected = view.selection;
+    view.Select(2);  // "Francais"
+    window.Controller().languageDialog.OnOK();
+    return true;
+  };
+  EXPECT_EQ(Start(), 0u);
+  EXPECT_EQ(listed, (std::vector<std::string>{"Deutsch", "espanol", "Francais"}));
+  EXPECT_EQ(preselected, 0);
+  EXPECT_EQ(window.setupInstallSends, 1);
+  EXPECT_EQ(Installs(),
+            (std::vector<std::string>{" /I \"D:\\Product.msi\" TRANSFORMS=\"D:\\0012_l.mst\""}));
+  ExpectNothingLeftOpen();
+}
+
+TEST_F(Run, UnattendedRunsTakeEnglishOrEndWithMessageEight) {
+  fs.AddFile("D:\\Bootstrap\\prereq.exe");
+  fs.AddFile("D:\\0009_l.mst");
+  system.langId = 0x040C;  // French: no transform of its own
+  automation.state.packages["D:\\Product.msi"].push_back({"Lang0009", "English"});
+  EXPECT_EQ(Start({"/s"}), 0u);
+  EXPECT_EQ(BootstrapRuns(), (std::vector<std::string>{"D:\\Bootstrap\\prereq.exe|/q"}));
+  EXPECT_EQ(Installs(), (std::vector<std::string>{
+                            " /qr SILENT=TRUE /I \"D:\\Product.msi\" TRANSFORMS=\"D:\\0009_l.mst\""}));
+  EXPECT_EQ(view.created, 0);
+  ExpectNothingLeftOpen();
+}
+
+TEST_F(Run, UnattendedWithoutEnglishStillRunsTheBootstrapPrograms) {
+  fs.AddFile("D:\\Bootstrap\\prereq.exe");
+  automation.state.packages["D:\\Product.msi"].push_back({"Lang0009", "english"});
+  EXPECT_EQ(Start({"/es", "C:\\Target"}), 1603u);
+  EXPECT_EQ(BootstrapRuns(), (std::vector<std::string>{"D:\\Bootstrap\\prereq.exe|/eq"}));
+  EXPECT_TRUE(Installs().empty());
+  EXPECT_EQ(Shown(), (std::vector<std::string>{"Installation Error: A wrong language was selected"}));
+  EXPECT_EQ(boxes.Shown()[0].style, 0x1010u);
+  ExpectNothingLeftOpen();
+}
+
+TEST_F(Run, ListsOfOneOrNoneNeedNoDialog) {
+  struct Row {
+    std::vector<std::pair<std::string, std::string>> rows;
+    bool unattended;
+    uint32_t exitCode;
+    std::vector<std::string> shown;
+    std::vector<std::string> installs;
+  } rows[] = {
+      {{{"Lang0012", "Francais"}, {"Lang0007", ""}}, false, 0, {},
+       {" /I \"D:\\Product.msi\" TRANSFORMS=\"D:\\0012_l.mst\""}},
+      {{{"ErrorDialog", "x"}, {"lang0012", "Francais"}}, false, 1603,
+       {"Installation Error: No availiable language found."}, {}},
+      {{{"ErrorDialog", "x"}}, true, 1603, {"Installation Error: A wrong language was selected"}, {}},
+      // A key that is exactly "Lang" carries no code.
+      {{{"Lang", "Bare"}}, false, 1603, {"Installation Error: A wrong language was selected"}, {}},
+  };
+  fs.AddFile("D:\\0012_l.mst");
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.rows.front().first + (row.unattended ? " /s" : ""));
+    World fresh;
+    fresh.fs.AddFile("D:\\0012_l.mst");
+    fresh.automation.state.packages["D:\\Product.msi"] = row.rows;
+    EXPECT_EQ(fresh.Start(row.unattended ? std::vector<std::string>{"/s"}
+                                         : std::vector<std::string>{}),
+              row.exitCode);
+    EXPECT_EQ(fresh.Shown(), row.shown);
+    EXPECT_EQ(fresh.Installs(), row.installs);
+    EXPECT_FALSE(fresh.view.shown);
+    fresh.ExpectNothingLeftOpen();
+  }
+}
+
+TEST_F(Run, EachFailureOfTheLanguageStageHasItsMessage) {
+  struct Row {
+    std::string what;
+    std::function<void(World&)> arrange;
+    std::vector<std::string> shown;
+  } rows[] = {
+      {"no package", [](World& r) { r.fs.RemoveFile("D:\\Product.msi"); },
+       {"Installation Error: Installation package not found"}},
+      {"no installer object", [](World& r) { r.automation.state.failing.insert("Create"); },
+       {"Installation Error: Windows Installer initialization error"}},
+      {"COM refused", [](World& r) { r.automation.state.coInitializeResult = -2147467259; },
+       {"Installation Error: Windows Installer initialization error"}},
+      {"unreadable package", [](World& r) { r.automation.state.failing.insert("OpenDatabase"); },
+       {"Installation Error: Error opening installation package (may be corrupted)."}},
+      {"query refused", [](World& r) { r.automation.state.failing.insert("OpenView"); },
+       {"Installation Error: Error opening installation package (may be corrupted)."}},
+      {"view not closed", [](World& r) { r.automation.state.failing.insert("ViewClose"); },
+       {"Installation Error: Error working with installation package (may be corrupted)"}},
+      {"commit refused",
+       [](World& r) {
+         r.automation.state.failing.insert("Commit");
+         r.automation.state.commitResult = kDispErrorException;
+       },
+       {"Installation Error: Error working with installation package (may be corrupted)"}},
+      {"fetch fails", [](World& r) { r.automation.state.failing.insert("Fetch"); },
+       {"Error: Unknown error"}},
+      {"dialog cannot be made", [](World& r) { r.view.failCreate = true; },
+       {"Error: Internal error number .."}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    World r;
+    row.arrange(r);
+    EXPECT_EQ(r.Start(), 1603u);
+    EXPECT_EQ(r.Shown(), row.shown);
+    EXPECT_TRUE(r.processes.runs.empty());
+    EXPECT_FALSE(r.window.loopRan);
+    r.ExpectNothingLeftOpen();
+  }
+}
+
+TEST_F(Run, AnOldEngineIsUpdatedAndTheRunEndsQuietly) {
+  system.versions["C:\\Windows\\System32\\msi.dll"] = FileVersion{(1u << 16) | 20u, 1827u << 16};
+  fs.AddFile("D:\\Bootstrap\\Msi\\WinNT\\update.exe");
+  fs.AddFile("D:\\Bootstrap\\prereq.exe");
+  EXPECT_EQ(Start({"/s"}), 1604u);
+  EXPECT_EQ(BootstrapRuns(), (std::vector<std::string>{"D:\\Bootstrap\\Msi\\WinNT\\update.exe|"}));
+  EXPECT_TRUE(Shown().empty());
+  EXPECT_FALSE(window.loopRan);
+  ExpectNothingLeftOpen();
+
+  World refused;
+  refused.system.versions.clear();
+  refused.system.os = {2, 4, 0, 1381, "Service Pack 3"};
+  EXPECT_EQ(refused.Start(), 1603u);
+  EXPECT_EQ(refused.Shown(),
+            (std::vector<std::string>{"Installation Error: Required NT Service Pack 6 not found ! "
+                                      "Please install this before starting the installation."}));
+}
+
+TEST_F(Run, BootstrapWalkStopsAtAFailingProgramButTheProductIsInstalled) {
+  fs.AddFile("D:\\0009_l.mst");
+  automation.state.packages["D:\\Product.msi"] = {{"Lang0009", "English"}};
+  fs.AddFile("D:\\Bootstrap\\a.exe");
+  fs.AddFile("D:\\Bootstrap\\MSI\\skipped.exe");
+  fs.AddFile("D:\\Bootstrap\\Tools\\msi\\skipped.exe");
+  fs.AddFile("D:\\Bootstrap\\Tools\\b.exe");
+  fs.AddFile("D:\\Bootstrap\\c.exe");
+  fs.AddFile("D:\\Bootstrap\\d.exe");
+  processes.exitCodes["D:\\Bootstrap\\c.exe"] = 1;
+  EXPECT_EQ(Start(), 0u);
+  EXPECT_EQ(BootstrapRuns(), (std::vector<std::string>{"D:\\Bootstrap\\a.exe|",
+                                                       "D:\\Bootstrap\\Tools\\b.exe|",
+                                                       "D:\\Bootstrap\\c.exe|"}));
+  EXPECT_EQ(Installs().size(), 1u);
+  ExpectNothingLeftOpen();
+
+  World unstartable;
+  unstartable.fs.AddFile("D:\\0009_l.mst");
+  unstartable.automation.state.packages["D:\\Product.msi"] = {{"Lang0009", "English"}};
+  unstartable.fs.AddFile("D:\\Bootstrap\\gone.exe");
+  unstartable.fs.AddFile("D:\\Bootstrap\\later.exe");
+  unstartable.processes.unstartable.insert("D:\\Bootstrap\\gone.exe");
+  EXPECT_EQ(unstartable.Start(), 0u);
+  EXPECT_TRUE(unstartable.BootstrapRuns().empty());
+  EXPECT_EQ(unstartable.Installs().size(), 1u);
+  unstartable.ExpectNothingLeftOpen();
+}
+
+TEST_F(Run, TheInstallersOwnExitCodeIsTheRunsExitCode) {
+  fs.AddFile("D:\\0009_l.mst");
+  automation.state.packages["D:\\Product.msi"] = {{"Lang0009", "English"}};
+  processes.exitCodes[kMsiexec] = 3010;
+  EXPECT_EQ(Start({"/l", "wi:INSTALLDIR=C:\\Program Files\\X"}), 3010u);
+  EXPECT_EQ(Installs(), (std::vector<std::string>{
+                            " /lv setup.log /I \"D:\\Product.msi\" TRANSFORMS=\"D:\\0009_l.mst\" "
+                            "INSTALLDIR=\"C:\\Program Files\\X\""}));
+  EXPECT_EQ(Shown(), (std::vector<std::string>{
+                         "Installation Error: A reboot is required to complete the install."}));
+}
+
+TEST_F(Run, AMissingTransformForTheChosenLanguageStartsNoInstaller) {
+  automation.state.packages["D:\\Product.msi"] = {{"Lang0009", "English"}};
+  EXPECT_EQ(Start(), 1603u);
+  EXPECT_EQ(Shown(), (std::vector<std::string>{
+                         "Installation Error: Language not found. Installation is impossible."}));
+  EXPECT_TRUE(Installs().empty());
+  ExpectNothingLeftOpen();
+}
+
+TEST_F(Run, CloseCommandWhileTheDialogIsUpLeavesWithoutInstalling) {
+  window.user = [&] {
+    if (!view.shown) return false;
+    view.shown = false;
+    window.Controller().OnSysCommand(0xF060);
+    return true;
+  };
+  EXPECT_EQ(Start(), 1602u);
+  EXPECT_TRUE(processes.runs.empty());
+  EXPECT_TRUE(Shown().empty());
+  // Other system commands only get the default processing.
+  World minimise;
+  minimise.window.user = [&minimise] {
+    if (!minimise.view.shown) return false;
+    minimise.view.shown = false;
+    minimise.window.Controller().OnSysCommand(0xF020);
+    return false;
+  };
+  minimise.Start();
+  EXPECT_TRUE(minimise.window.loopStalled);
+}
+
+TEST_F(Run, AManifestBesideTheProgramIsNotSupportedYet) {
+  fs.AddFile("D:\\Files.id", "1,Setup.msi,10\n");
+  EXPECT_EQ(Start(), 1603u);
+  EXPECT_EQ(Shown(), (std::vector<std::string>{
+                         "Installation Error: Error copying files from disks. Installation failed."}));
+  EXPECT_FALSE(window.loopRan);
+}
+
+TEST(SourceFolder, FromTheModulePath) {
+  struct Row {
+    std::string module, folder;
+  } rows[] = {
+      {"D:\\SETUP.EXE", "D:\\"},
+      {"c:\\Disk1\\setup.exe", "c:\\Disk1\\"},
+      {"C:\\SETUP.EXE\\Setup.Exe", "C:\\SETUP.EXE\\"},
+      {"C:\\Media\\install.exe", "C:\\Media\\"},
+      {"C:\\SETUP.EXE\\other.exe", "C:\\SETUP.EXE\\"},
+      {"setup.exe", ""},
+      {"", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.module);
+    EXPECT_EQ(SourceFolderFromModulePath(row.module), row.folder);
+  }
+}
+
+TEST_F(Run, WithoutAModulePathTheCurrentFolderIsTheSource) {
+  system.modulePath.reset();
+  fs.currentFolder = "D:\\";
+  fs.AddFile("D:\\0009_l.mst");
+  automation.state.packages["D:\\Product.msi"] = {{"Lang0009", "English"}};
+  EXPECT_EQ(Start(), 0u);
+  EXPECT_EQ(Installs().size(), 1u);
+}
+
+}  // namespace
+}  // namespace setup
