@@ -76,8 +76,8 @@ class FakeSearch : public DirectorySearch {
 
 class FakeReadableFile : public ReadableFile {
  public:
-  FakeReadableFile(std::string data, std::optional<std::size_t> limit)
-      : data_(std::move(data)), limit_(limit) {}
+  FakeReadableFile(std::string data, std::optional<std::size_t> limit, bool failReads = false)
+      : data_(std::move(data)), limit_(limit), failReads_(failReads) {}
   int64_t Size() override { return static_cast<int64_t>(data_.size()); }
   bool Seek(int64_t offset) override {
     if (offset < 0) return false;
@@ -85,6 +85,7 @@ class FakeReadableFile : public ReadableFile {
     return true;
   }
   int64_t Read(void* buffer, std::size_t count) override {
+    if (failReads_) return -1;
     if (position_ >= data_.size()) return 0;
     std::size_t n = std::min(count, data_.size() - position_);
     if (limit_) n = std::min(n, *limit_);
@@ -96,6 +97,7 @@ class FakeReadableFile : public ReadableFile {
  private:
   std::string data_;
   std::optional<std::size_t> limit_;
+  bool failReads_ = false;
   std::size_t position_ = 0;
 };
 
@@ -278,6 +280,9 @@ bool FakeFileSystem::SetCurrentFolder(const std::string& path) {
 std::optional<uint64_t> FakeFileSystem::FreeSpace(const std::string& folder) {
   ++freeSpaceQueries;
   if (!IsFolder(folder)) return std::nullopt;
+  for (const auto& [path, bytes] : folderFreeSpace) {
+    if (Key(path) == Key(folder)) return bytes;
+  }
   return freeSpace;
 }
 
@@ -286,7 +291,7 @@ std::unique_ptr<ReadableFile> FakeFileSystem::OpenForReading(const std::string& 
   if (unavailable.count(path) != 0) return nullptr;
   const Node* node = Find(path);
   if (node == nullptr || node->isFolder) return nullptr;
-  return std::make_unique<FakeReadableFile>(node->data, readLimit);
+  return std::make_unique<FakeReadableFile>(node->data, readLimit, unreadable.count(path) != 0);
 }
 
 std::unique_ptr<WritableFile> FakeFileSystem::OpenForAppending(const std::string& path) {

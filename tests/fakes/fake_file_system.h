@@ -41,6 +41,11 @@ class FakeFileSystem : public FileSystem {
   std::optional<std::size_t> readLimit;
   // Files that cannot be opened (a disk not in the drive).
   std::set<std::string> unavailable;
+  // Files that open but whose reads fail (a bad sector).
+  std::set<std::string> unreadable;
+  // Free space of particular folders (exact path, any case, trailing '\'
+  // ignored); other folders report freeSpace.
+  std::map<std::string, uint64_t> folderFreeSpace;
   // Called before each OpenForReading; may change the fake (insert a disk).
   std::function<void(const std::string& path)> beforeOpen;
 
