@@ -1,0 +1,85 @@
+#!/bin/bash
+# Runs every test: the native unit tests (plain and with AddressSanitizer and
+# UBSan), the fuzz targets for a bounded time, the checks of the built
+# SETUP.EXE, and the end-to-end suite under Wine. Installs what it needs
+# first. The last line reads "N passed, N failed".
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+build=${SETUP_BUILD_DIR:-$root/build}
+fuzz_seconds=${SETUP_FUZZ_SECONDS:-30}
+
+bash scripts/install-deps.sh || exit 1
+
+passed=0
+failed=0
+failures=()
+
+record() {  # record NAME PASSED FAILED
+  passed=$((passed + $2))
+  failed=$((failed + $3))
+  if (($3 > 0)); then failures+=("$1"); fi
+  echo "== $1: $2 passed, $3 failed"
+}
+
+echo "== building"
+if ! bash scripts/build.sh native sanitize fuzz win32 win64; then
+  echo "build failed"
+  echo "0 passed, 1 failed"
+  exit 1
+fi
+
+# GoogleTest: count the tests it ran and failed.
+run_gtest() {
+  local name=$1 binary=$2 log
+  log=$(mktemp)
+  "$binary" --gtest_brief=1 >"$log" 2>&1
+  local status=$?
+  local ok bad
+  ok=$(grep -Eo '^\[  PASSED  \] [0-9]+' "$log" | grep -Eo '[0-9]+$' || echo 0)
+  bad=$(grep -Eo '^\[  FAILED  \] [0-9]+ test' "$log" | grep -Eo '[0-9]+' || echo 0)
+  if ((status != 0 && bad == 0)); then bad=1; fi
+  if ((bad > 0)); then cat "$log"; fi
+  rm -f "$log"
+  record "$name" "${ok:-0}" "${bad:-0}"
+}
+
+run_gtest "unit tests" "$build/native/unit_tests"
+run_gtest "unit tests (ASan+UBSan)" "$build/sanitize/unit_tests"
+
+for target in "$build"/fuzz/*_fuzz; do
+  [[ -x $target ]] || continue
+  name=$(basename "$target")
+  corpus=$(mktemp -d)
+  if "$target" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 "$corpus" >"$corpus.log" 2>&1; then
+    record "fuzz $name (${fuzz_seconds}s)" 1 0
+  else
+    tail -40 "$corpus.log"
+    record "fuzz $name" 0 1
+  fi
+  rm -rf "$corpus" "$corpus.log"
+done
+
+if bash tests/check_binary.sh "$build/win32/SETUP.EXE"; then
+  record "SETUP.EXE checks" 1 0
+else
+  record "SETUP.EXE checks" 0 1
+fi
+
+if [[ -x tests/e2e/run.sh ]]; then
+  log=$(mktemp)
+  bash tests/e2e/run.sh 2>&1 | tee "$log"
+  last=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$log" | tail -1)
+  if [[ -n $last ]]; then
+    record "end to end under Wine" "$(echo "$last" | awk '{print $1}')" "$(echo "$last" | awk '{print $3}')"
+  else
+    record "end to end under Wine" 0 1
+  fi
+  rm -f "$log"
+fi
+
+if ((${#failures[@]})); then
+  echo "failed: ${failures[*]}"
+fi
+echo "$passed passed, $failed failed"
+((failed == 0))
