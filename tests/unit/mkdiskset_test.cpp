@@ -1,0 +1,258 @@
+#include "tools/mkdiskset/disk_set_author.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace setup::tools {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Pattern(std::size_t size, unsigned seed) {
+  std::string data(size, '\0');
+  uint32_t state = seed * 2654435761u + 7;
+  for (char& c : data) {
+    state = state * 1103515245u + 12345u;
+    c = static_cast<char>(state >> 24);
+  }
+  return data;
+}
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteAll(const fs::path& path, const std::string& data) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
+}
+
+class MkdisksetTest : public ::testing::Test {
+ protected:
+  MkdisksetTest() {
+    std::string pattern = (fs::temp_directory_path() / "mkdiskset-test-XXXXXX").string();
+    root = mkdtemp(pattern.data());
+    medium = root / "medium";
+    out = root / "out";
+  }
+  ~MkdisksetTest() override {
+    std::error_code ignored;
+    fs::permissions(root, fs::perms::all, ignored);
+    fs::remove_all(root, ignored);
+  }
+
+  int Run(const std::vector<std::string>& arguments) {
+    output.str("");
+    errors.str("");
+    return RunMkdiskset(arguments, output, errors);
+  }
+  void MakeMedium(const std::map<std::string, std::string>& files) {
+    WriteAll(medium / "SETUP.EXE", Pattern(3000, 99));
+    for (const auto& [name, data] : files) WriteAll(medium / name, data);
+  }
+  // Whatever lies in root besides the medium.
+  std::vector<std::string> Leftovers() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(root)) {
+      if (entry.path() != medium) names.push_back(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  fs::path root, medium, out;
+  std::ostringstream output, errors;
+};
+
+TEST_F(MkdisksetTest, SplitThenVerifyRoundTrips) {
+  struct Row {
+    const char* name;
+    std::map<std::string, std::string> files;
+    std::vector<std::string> options;
+    int disks;
+  };
+  const std::vector<Row> rows = {
+      {"a file larger than three disks",
+       {{"Setup.msi", Pattern(3 * 1457664 + 1000, 1)}, {"0007_l.mst", Pattern(10, 2)}},
+       {},
+       4},
+      {"an empty file and nested folders",
+       {{"Setup.msi", Pattern(5000, 3)},
+        {"empty.txt", ""},
+        {"Bootstrap/Msi/WinNT/update.exe", Pattern(2000, 4)},
+        {"Bootstrap/a.exe", Pattern(513, 5)}},
+       {"--disk-size", "4096"},
+       // Disk 1 offers 4096 - 3072 (SETUP.EXE) - 512 (Files.id) = 512 bytes.
+       3},
+      {"flat layout", {{"Setup.msi", Pattern(9000, 6)}}, {"--flat", "--disk-size", "5000"}, 3},
+      {"nothing but SETUP.EXE", {}, {}, 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    fs::remove_all(medium);
+    fs::remove_all(out);
+    MakeMedium(row.files);
+    std::vector<std::string> split = {"split", medium.string(), out.string()};
+    split.insert(split.end(), row.options.begin(), row.options.end());
+    ASSERT_EQ(Run(split), 0) << errors.str();
+    ASSERT_EQ(Run({"verify", out.string(), medium.string()}), 0) << output.str() << errors.str();
+    EXPECT_NE(output.str().find("identical"), std::string::npos);
+
+    bool flat = row.options.size() > 0 && row.options[0] == "--flat";
+    int disks = 0;
+    while (fs::exists(flat ? out / ("Disk." + std::to_string(disks + 1))
+                           : out / ("disk" + std::to_string(disks + 1)))) {
+      ++disks;
+    }
+    EXPECT_EQ(disks, row.disks);
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{"out"});
+  }
+}
+
+TEST_F(MkdisksetTest, ManifestAndVolumesFollowTheMediumExactly) {
+  const std::string msi = Pattern(4000, 7), mst = Pattern(600, 8);
+  MakeMedium({{"b/Setup.msi", msi}, {"a.mst", mst}, {"b/empty", ""}});
+  struct Row {
+    const char* diskSize;
+    std::vector<std::size_t> volumes;
+  };
+  // SETUP.EXE takes 3,072 bytes of disk 1 and Files.id 512, in whole
+  // clusters; a disk size is used in whole clusters too.
+  for (const Row& row : std::vector<Row>{{"4608", {1024, 3576}}, {"4607", {512, 4088}}}) {
+    SCOPED_TRACE(row.diskSize);
+    fs::remove_all(out);
+    ASSERT_EQ(Run({"split", medium.string(), out.string(), "--disk-size", row.diskSize}), 0)
+        << errors.str();
+    EXPECT_EQ(ReadAll(out / "disk1" / "Files.id"),
+              "1,a.mst,600\r\n2,b\\Setup.msi,4000\r\n3,b\\empty,0\r\n");
+    EXPECT_TRUE(ReadAll(out / "disk1" / "SETUP.EXE") == Pattern(3000, 99));
+    EXPECT_NE(errors.str().find("warning: b\\empty is empty"), std::string::npos);
+    std::string joined;
+    std::vector<std::size_t> sizes;
+    for (int disk = 1; fs::exists(out / ("disk" + std::to_string(disk))); ++disk) {
+      std::string name = "Disk." + std::to_string(disk);
+      std::string volume = ReadAll(out / ("disk" + std::to_string(disk)) / name);
+      sizes.push_back(volume.size());
+      joined += volume;
+    }
+    EXPECT_EQ(sizes, row.volumes);
+    EXPECT_TRUE(joined == mst + msi);
+  }
+}
+
+TEST_F(MkdisksetTest, VerifyFindsDifferences) {
+  MakeMedium({{"Setup.msi", Pattern(9000, 9)}, {"x.txt", "x"}});
+  ASSERT_EQ(Run({"split", medium.string(), out.string(), "--disk-size", "5120"}), 0);
+
+  std::string volume = ReadAll(out / "disk2" / "Disk.2");
+  volume[100] = static_cast<char>(volume[100] ^ 1);
+  WriteAll(out / "disk2" / "Disk.2", volume);
+  EXPECT_EQ(Run({"verify", out.string(), medium.string()}), 1);
+  EXPECT_NE(output.str().find("differs: Setup.msi from byte"), std::string::npos) << output.str();
+
+  fs::rename(out / "disk2", root / "away");
+  EXPECT_EQ(Run({"verify", out.string(), medium.string()}), 1);
+  EXPECT_NE(errors.str().find("disk 2 is missing"), std::string::npos) << errors.str();
+  fs::rename(root / "away", out / "disk2");
+
+  WriteAll(medium / "new.txt", "added after the split");
+  EXPECT_EQ(Run({"verify", out.string(), medium.string()}), 1);
+  EXPECT_NE(output.str().find("new.txt is missing from the set"), std::string::npos);
+}
+
+TEST_F(MkdisksetTest, BadInputIsRefusedAndNothingIsWritten) {
+  struct Row {
+    const char* name;
+    std::function<void(const fs::path& medium)> prepare;
+    std::vector<std::string> options;
+    const char* message;
+  };
+  const std::vector<Row> rows = {
+      {"a comma in a name", [](const fs::path& medium) { WriteAll(medium / "a,b.txt", "x"); }, {},
+       "holds ','"},
+      {"a backslash in a name", [](const fs::path& medium) { WriteAll(medium / "a\\b.txt", "x"); },
+       {}, "holds '\\'"},
+      {"a colon in a name", [](const fs::path& medium) { WriteAll(medium / "sub/a:b", "x"); }, {},
+       "holds ':'"},
+      {"no SETUP.EXE", [](const fs::path& medium) { fs::remove(medium / "SETUP.EXE"); }, {},
+       "holds no SETUP.EXE"},
+      {"already a disk set", [](const fs::path& medium) { WriteAll(medium / "Files.id", ""); }, {},
+       "already holds Files.id"},
+      {"a volume name", [](const fs::path& medium) { WriteAll(medium / "disk.12", ""); }, {},
+       "already holds disk.12"},
+      {"disk too small for disk 1",
+       [](const fs::path&) {},
+       {"--disk-size", "4095"},
+       "disk 1 needs at least 4096 bytes"},
+      {"2^31 bytes", [](const fs::path& medium) {
+         std::ofstream(medium / "huge.bin").close();
+         fs::resize_file(medium / "huge.bin", (uintmax_t{1} << 31) - 6);  // sparse
+       },
+       {}, "2^31 bytes or more"},
+      {"images of a larger disk", [](const fs::path&) {}, {"--images", "--disk-size", "1457665"},
+       "--images needs a disk size"},
+      {"a bad disk size", [](const fs::path&) {}, {"--disk-size", "12k"}, "positive number"},
+      {"an unknown option", [](const fs::path&) {}, {"--fast"}, "unknown option --fast"},
+      {"an unreadable file",
+       [](const fs::path& medium) {
+         WriteAll(medium / "secret.bin", "x");
+         fs::permissions(medium / "secret.bin", fs::perms::none);
+       },
+       {}, "cannot read"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    if (std::string(row.name) == "an unreadable file" && geteuid() == 0) continue;  // root reads all
+    fs::remove_all(medium);
+    MakeMedium({{"Setup.msi", Pattern(100, 10)}, {"sub/a.txt", "a"}});
+    row.prepare(medium);
+    std::vector<std::string> split = {"split", medium.string(), out.string()};
+    split.insert(split.end(), row.options.begin(), row.options.end());
+    EXPECT_EQ(Run(split), 2);
+    EXPECT_NE(errors.str().find(row.message), std::string::npos) << errors.str();
+    EXPECT_TRUE(Leftovers().empty());
+  }
+}
+
+TEST_F(MkdisksetTest, AnExistingSetIsNeverOverwritten) {
+  MakeMedium({{"Setup.msi", "m"}});
+  WriteAll(out / "keep.txt", "mine");
+  EXPECT_EQ(Run({"split", medium.string(), out.string()}), 2);
+  EXPECT_EQ(ReadAll(out / "keep.txt"), "mine");
+  EXPECT_EQ(Run({"verify", root.string(), medium.string()}), 1);
+  EXPECT_NE(errors.str().find("holds no Files.id"), std::string::npos);
+  EXPECT_EQ(Run({}), 2);
+  EXPECT_EQ(Run({"split", medium.string()}), 2);
+}
+
+TEST_F(MkdisksetTest, ImagesAreFloppiesHoldingTheDisks) {
+  if (system("command -v mformat >/dev/null 2>&1") != 0) GTEST_SKIP() << "mtools not installed";
+  MakeMedium({{"Setup.msi", Pattern(2000000, 11)}});
+  ASSERT_EQ(Run({"split", medium.string(), out.string(), "--images"}), 0) << errors.str();
+  for (int disk : {1, 2}) {
+    SCOPED_TRACE(disk);
+    fs::path image = out / ("disk" + std::to_string(disk) + ".img");
+    EXPECT_EQ(fs::file_size(image), 1474560u);
+    fs::path back = root / "back";
+    std::string volume = "Disk." + std::to_string(disk);
+    std::string command = "mcopy -n -i '" + image.string() + "' ::" + volume + " '" + back.string() + "'";
+    ASSERT_EQ(system(command.c_str()), 0);
+    EXPECT_TRUE(ReadAll(back) == ReadAll(out / ("disk" + std::to_string(disk)) / volume));
+    fs::remove(back);
+  }
+}
+
+}  // namespace
+}  // namespace setup::tools
