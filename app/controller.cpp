@@ -21,9 +21,14 @@ std::string DefaultLanguageCode(uint16_t langId) {
 }
 
 ControllerDialog::ControllerDialog(SetupContext& context, ControllerWindow& window,
-                                   LanguageDialogView& languageView)
-    : languageDialog(languageView), context_(context), window_(window) {
+                                   LanguageDialogView& languageView, FloppyViews* floppy)
+    : languageDialog(languageView),
+      worker(context.engine, context.cancelRequested),
+      context_(context),
+      window_(window),
+      floppy_(floppy) {
   languageDialog.SetOwner(&window_);
+  if (floppy_ != nullptr) progressDialog.emplace(floppy_->progress);
 }
 
 void ControllerDialog::CopyOptions(const SetupCommandLineInfo& info) {
@@ -34,10 +39,126 @@ void ControllerDialog::CopyOptions(const SetupCommandLineInfo& info) {
   wiProperties = info.wiProperties;
 }
 
+bool ControllerDialog::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  switch (message) {
+    case WM_SETUP_INSTALL:
+      OnSetupInstall();
+      return true;
+    case WM_EXTRACT_BEGIN:
+      OnExtractBegin();
+      return true;
+    case WM_EXTRACT_END:
+      OnExtractEnd();
+      return true;
+    case WM_EXTRACT_TOTAL_PROGRESS:
+      OnTotalProgress(wParam, lParam);
+      return true;
+    case WM_EXTRACT_DISK_PROGRESS:
+      OnDiskProgress(wParam, lParam);
+      return true;
+    case WM_EXTRACT_DISK_NUMBER:
+      OnDiskNumber(wParam);
+      return true;
+    default:
+      return false;
+  }
+}
+
 void ControllerDialog::OnSysCommand(uint32_t commandId) {
   if (commandId == kSysCommandClose) {
+    quitting_ = true;
     context_.outcome.UserLeft();
     window_.PostQuitToWindow();
+  }
+}
+
+bool ControllerDialog::CheckTempSpace(std::string& folder, int64_t required) {
+  if (floppy_ == nullptr) return false;
+  // A folder whose free space cannot be read is reported (message 10); any
+  // other false means the user chose Exit.
+  const bool readable = context_.services.files.FreeSpace(folder).has_value();
+  if (setup::CheckTempSpace(context_.fileUtils, context_.messages, floppy_->tempSpace, folder,
+                            required, tempFolderCreated)) {
+    return true;
+  }
+  if (readable) {
+    context_.outcome.UserLeft();
+  } else {
+    context_.outcome.Failed();
+  }
+  return false;
+}
+
+bool ControllerDialog::StartDiskExtraction(const std::string& targetFolder,
+                                           const std::string& sourceFolder) {
+  worker.targetFolder = targetFolder;
+  worker.sourceFolder = sourceFolder;
+  if (progressDialog) progressDialog->exitPressed = false;
+  if (floppy_ == nullptr || !floppy_->threads.Start(worker)) {
+    context_.outcome.Failed();
+    context_.messages.ShowMessageById(9);
+    return false;
+  }
+  workerStarted_ = true;
+  return true;
+}
+
+bool ControllerDialog::StopWorker() {
+  if (!workerStarted_) return true;
+  quitting_ = true;
+  worker.copier.RequestStop();
+  // The worker stops after the chunk it is writing, or at once when it
+  // shows a disk prompt, which is answered Cancel. A prompt may appear
+  // between two tries, so it is answered again while waiting.
+  constexpr uint32_t kStep = 100;
+  constexpr uint32_t kLimit = 10000;
+  for (uint32_t waited = 0; waited < kLimit; waited += kStep) {
+    floppy_->threads.CancelPrompt();
+    if (floppy_->threads.WaitForEnd(kStep)) return true;
+  }
+  return false;
+}
+
+void ControllerDialog::OnExtractBegin() {
+  if (progressDialog && !quitting_) progressDialog->View().Create(*progressDialog);
+}
+
+void ControllerDialog::OnExtractEnd() {
+  if (progressDialog && progressDialog->View().Exists()) progressDialog->View().Destroy();
+  if (quitting_) return;  // the run is ending; the cleanup follows the loop
+  if (!worker.copyResult) {
+    context_.outcome.Failed();
+    context_.messages.ShowMessageById(9);
+    window_.PostQuit();
+    return;
+  }
+  if (progressDialog && progressDialog->exitPressed) {
+    context_.outcome.UserLeft();
+    window_.PostQuit();
+    return;
+  }
+  if (!RunLanguageStage()) window_.PostQuit();
+}
+
+void ControllerDialog::OnTotalProgress(uintptr_t range, intptr_t position) {
+  if (!progressDialog) return;
+  if (progressDialog->View().Exists()) {
+    progressDialog->View().SetTotalProgress(static_cast<int>(range), static_cast<int>(position));
+  }
+  context_.cancelRequested = progressDialog->exitPressed;
+}
+
+void ControllerDialog::OnDiskProgress(uintptr_t range, intptr_t position) {
+  if (!progressDialog) return;
+  if (progressDialog->View().Exists()) {
+    progressDialog->View().SetDiskProgress(static_cast<int>(range), static_cast<int>(position));
+  }
+  context_.cancelRequested = progressDialog->exitPressed;
+}
+
+void ControllerDialog::OnDiskNumber(uintptr_t diskNumber) {
+  if (progressDialog && progressDialog->View().Exists()) {
+    progressDialog->SetDiskNumber(static_cast<int>(diskNumber));
   }
 }
 

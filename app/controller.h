@@ -3,11 +3,15 @@
 // On... calls below; everything the stages decide lives here.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/command_line.h"
 #include "app/language_dialog.h"
+#include "floppy/disk_set_copier.h"
+#include "floppy/extraction_views.h"
 #include "installer/install_launch.h"
 #include "installer/installer_session.h"
 #include "installer/prerequisites.h"
@@ -52,6 +56,7 @@ class SetupContext {
       : services(services),
         fileUtils(services.files),
         messages(services.catalogue, services.boxes),
+        engine(services.files, messages),
         session(services.automation),
         launcher(fileUtils, services.processes, services.system, session, messages, outcome),
         prerequisites(services.system, fileUtils, launcher) {}
@@ -59,6 +64,10 @@ class SetupContext {
   Services& services;
   FileUtilities fileUtils;
   Messages messages;
+  // The copy engine's state and the worker's cancel flag: once per process,
+  // shared by the start-up code and the extraction worker.
+  CopyEngineState engine;
+  std::atomic<bool> cancelRequested{false};
   RunOutcome outcome;
   InstallerSession session;
   InstallLauncher launcher;
@@ -67,7 +76,9 @@ class SetupContext {
 
 class ControllerDialog {
  public:
-  ControllerDialog(SetupContext& context, ControllerWindow& window, LanguageDialogView& languageView);
+  // floppy is null when the windows of the floppy route are not available.
+  ControllerDialog(SetupContext& context, ControllerWindow& window, LanguageDialogView& languageView,
+                   FloppyViews* floppy = nullptr);
 
   // The language stage: prerequisites, package, Installer object, language.
   // True when WM_SETUP_INSTALL was posted or the language dialog is shown;
@@ -77,9 +88,26 @@ class ControllerDialog {
   // CloseSession, quit. Always true.
   bool RunInstallStep();
 
-  // Window messages.
+  // The floppy route. CheckTempSpace may replace folder with one the user
+  // chose; StartDiskExtraction starts the worker (false, reported, when it
+  // cannot be started).
+  bool CheckTempSpace(std::string& folder, int64_t required);
+  bool StartDiskExtraction(const std::string& targetFolder, const std::string& sourceFolder);
+  bool WorkerStarted() const { return workerStarted_; }
+  // After the message loop: stops a worker that is still copying and waits
+  // for it to leave the engine. False when it did not end in time.
+  bool StopWorker();
+
+  // Window messages. HandleMessage calls the handler of a private message
+  // and returns true; false for every other message.
+  bool HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
   void OnSetupInstall() { RunInstallStep(); }
   void OnSysCommand(uint32_t commandId);
+  void OnExtractBegin();
+  void OnExtractEnd();
+  void OnTotalProgress(uintptr_t range, intptr_t position);
+  void OnDiskProgress(uintptr_t range, intptr_t position);
+  void OnDiskNumber(uintptr_t diskNumber);
 
   // Options (copied from the command line) and the run's state.
   bool tempFolderCreated = false;
@@ -91,6 +119,8 @@ class ControllerDialog {
   std::string packagePath;
   std::string wiProperties;
   LanguageDialog languageDialog;
+  ExtractThread worker;
+  std::optional<ExtractProgressDialog> progressDialog;  // with the floppy windows only
   std::string bootstrapDir;
   std::string walkPattern;
   std::string engineDir;
@@ -106,6 +136,10 @@ class ControllerDialog {
 
   SetupContext& context_;
   ControllerWindow& window_;
+  FloppyViews* floppy_;
+  bool workerStarted_ = false;
+  // Set by a Close command: the run is ending, so no further stage starts.
+  bool quitting_ = false;
 };
 
 // The default language code: the primary language of langId in decimal,

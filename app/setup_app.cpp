@@ -18,7 +18,8 @@ std::string SourceFolderFromModulePath(const std::string& modulePath) {
 
 uint32_t SetupApp::InitInstance(const std::vector<std::string>& arguments) {
   SetupContext& c = context_;
-  ControllerDialog controller(c, window_, languageView_);
+  ControllerDialog controller(c, window_, languageView_, floppy_);
+  DiskSetCopier copier(c.engine);
   SetupCommandLineInfo info;
   ParseCommandLine(arguments, info);
 
@@ -40,17 +41,48 @@ uint32_t SetupApp::InitInstance(const std::vector<std::string>& arguments) {
   std::string none;
   c.fileUtils.FindFile(none, none, isFolder);  // closes the search
 
+  // The run's own folder inside the accepted temporary folder: the files of
+  // the set are copied there and removed with it at the end.
+  std::string acceptedFolder;
+  std::string extractionFolder;
   bool proceed = false;
-  if (floppyRoute) {
-    // Sets of floppy disks are not supported by this build.
+  if (floppyRoute && floppy_ == nullptr) {
     c.outcome.Failed();
     c.messages.ShowMessageById(9);
+  } else if (floppyRoute) {
+    std::string tempFolder;
+    c.fileUtils.GetTempFolder(tempFolder);
+    controller.packagePath = tempFolder;
+    c.engine.manifest.SetFile(sourceFolder + "Files.id");
+    c.engine.manifest.Load(false);  // an unreadable manifest fails the copy later
+    const int64_t required = copier.TotalSize();
+    controller.packageName = "Setup.msi";
+    if (controller.CheckTempSpace(tempFolder, required)) {
+      acceptedFolder = tempFolder;
+      if (!CreateExtractionFolder(c.services.files, acceptedFolder, extractionFolder)) {
+        c.outcome.Failed();
+        c.messages.ShowMessageById(9);
+      } else {
+        controller.packagePath = extractionFolder;
+        proceed = controller.StartDiskExtraction(extractionFolder, sourceFolder);
+      }
+    }
   } else {
     proceed = controller.RunLanguageStage();
   }
 
   if (proceed) window_.RunMessageLoop();
+
+  // A Close command can end the loop while the worker still copies: it is
+  // stopped first, and the files are removed only once it has left the
+  // engine (a worker that does not end leaves them, rather than racing).
+  const bool workerDone = controller.StopWorker();
+  if (workerDone && !extractionFolder.empty()) RemoveExtractedFiles(copier, extractionFolder);
   window_.Destroy();
+  if (workerDone && controller.tempFolderCreated && !acceptedFolder.empty()) {
+    c.fileUtils.RemoveFolder(acceptedFolder);
+  }
+  if (workerDone) c.engine.manifest.Clear();
   return c.outcome.ExitCode();
 }
 

@@ -16,8 +16,9 @@ std::string SourceFolderFromModulePath(const std::string& modulePath);
 
 class SetupApp {
  public:
-  SetupApp(SetupContext& context, ControllerWindow& window, LanguageDialogView& languageView)
-      : context_(context), window_(window), languageView_(languageView) {}
+  SetupApp(SetupContext& context, ControllerWindow& window, LanguageDialogView& languageView,
+           FloppyViews* floppy = nullptr)
+      : context_(context), window_(window), languageView_(languageView), floppy_(floppy) {}
 
   // Performs the whole run and returns the process exit code. arguments[0]
   // is the program name.
@@ -27,6 +28,7 @@ class SetupApp {
   SetupContext& context_;
   ControllerWindow& window_;
   LanguageDialogView& languageView_;
+  FloppyViews* floppy_;
 };
 
 }  // namespace setup

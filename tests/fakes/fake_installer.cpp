@@ -82,8 +82,9 @@ class FakeInstaller : public InstallerObject, Counted {
     s_.calls.push_back("OpenDatabase(" + path + "," + std::to_string(mode) + ")");
     MaybeFail(s_, "OpenDatabase");
     auto it = s_.packages.find(path);
-    if (it == s_.packages.end()) throw DispatchError(kDispErrorException, "OpenDatabase,DatabasePath,OpenMode");
-    return std::make_unique<FakeDatabase>(s_, it->second);
+    if (it != s_.packages.end()) return std::make_unique<FakeDatabase>(s_, it->second);
+    if (s_.anyPackage) return std::make_unique<FakeDatabase>(s_, *s_.anyPackage);
+    throw DispatchError(kDispErrorException, "OpenDatabase,DatabasePath,OpenMode");
   }
   int32_t GetUILevel() override {
     MaybeFail(s_, "GetUILevel");

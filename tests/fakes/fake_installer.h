@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -17,6 +18,9 @@ namespace setup::testing {
 struct FakeInstallerState {
   // Package path -> UIText rows (key, text).
   std::map<std::string, std::vector<std::pair<std::string, std::string>>> packages;
+  // Rows of every package whose path is not in packages (a folder with a
+  // made-up name, for instance); unset: such packages cannot be opened.
+  std::optional<std::vector<std::pair<std::string, std::string>>> anyPackage;
   // Members that fail: "CoInitialize", "Create", "OpenDatabase", "OpenView",
   // "Execute", "Fetch", "StringData", "ViewClose", "Commit", "GetUILevel",
   // "PutUILevel", "InstallProduct".

@@ -51,7 +51,9 @@ bool FakeControllerWindow::Create(ControllerDialog& controller) {
 void FakeControllerWindow::RunMessageLoop() {
   loopRan = true;
   for (;;) {
+    if (pumpSent && pumpSent()) continue;
     if (queue.empty()) {
+      if (waitForSent && waitForSent()) continue;
       if (!user || !user()) {
         loopStalled = true;
         return;

@@ -57,6 +57,10 @@ class FakeControllerWindow : public ControllerWindow {
   // false when the user has nothing more to do (the loop then gives up and
   // loopStalled is set, instead of hanging).
   std::function<bool()> user;
+  // Set by a fake worker: handles one message the worker sent (true when
+  // there was one), and waits a while for the next one.
+  std::function<bool()> pumpSent;
+  std::function<bool()> waitForSent;
   bool failCreate = false;
   bool exists = false;
   bool loopRan = false;

@@ -1,0 +1,265 @@
+// The floppy route from start to end against fakes: the worker runs on its
+// own thread and talks to the controller only through "sent" messages.
+#include <gtest/gtest.h>
+
+#include "app/setup_app.h"
+#include "fakes/fake_file_system.h"
+#include "fakes/fake_floppy.h"
+#include "fakes/fake_installer.h"
+#include "fakes/fake_system.h"
+#include "fakes/fake_ui.h"
+#include "fakes/fake_windows.h"
+
+namespace setup {
+namespace {
+
+using namespace setup::testing;
+
+const char kMsiexec[] = "C:\\Windows\\System32\\msiexec.exe";
+
+struct File {
+  std::string path;
+  std::string content;
+};
+
+struct FloppyWorld {
+  FloppyWorld()
+      : services{fs, processes, system, boxes, catalogue, automation},
+        context(services),
+        threads(window, boxes),
+        floppy{progress, tempSpace, threads},
+        app(context, window, view, &floppy) {
+    fs.AddFolder("D:");
+    fs.AddFolder("C:\\Windows\\System32");
+    fs.AddFile("D:\\SETUP.EXE", "MZ");
+    system.modulePath = "D:\\SETUP.EXE";
+    system.langId = 0x0409;
+  }
+
+  // Writes Files.id and the volumes Disk.1.. of diskSize bytes each.
+  void MakeSet(const std::vector<File>& files, std::size_t diskSize) {
+    std::string manifest;
+    std::string stream;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      manifest += std::to_string(i + 1) + "," + files[i].path + "," +
+                  std::to_string(files[i].content.size()) + "\r\n";
+      stream += files[i].content;
+    }
+    fs.AddFile("D:\\Files.id", manifest);
+    for (std::size_t disk = 1, at = 0; at < stream.size(); ++disk, at += diskSize) {
+      fs.AddFile("D:\\Disk." + std::to_string(disk), stream.substr(at, diskSize));
+    }
+  }
+
+  void MakeStandardSet() {
+    MakeSet({{"Setup.msi", std::string(120000, 'p')},
+             {"0009_l.mst", std::string(3000, 't')},
+             {"Bootstrap\\Tools\\prereq.exe", std::string(70000, 'b')}},
+            100000);
+    automation.state.anyPackage = {{{"Lang0009", "English"}}};
+  }
+
+  uint32_t Start(std::vector<std::string> args = {}) {
+    args.insert(args.begin(), "D:\\SETUP.EXE");
+    return app.InitInstance(args);
+  }
+
+  std::vector<std::string> Shown() const {
+    std::vector<std::string> out;
+    for (const auto& b : boxes.Shown()) out.push_back(b.caption + ": " + b.text);
+    return out;
+  }
+
+  std::vector<std::string> Installs() const {
+    std::vector<std::string> out;
+    for (const auto& r : processes.runs)
+      if (r.program == kMsiexec) out.push_back(r.arguments);
+    return out;
+  }
+
+  FakeFileSystem fs;
+  FakeProcessRunner processes;
+  FakeSystemInfo system;
+  RecordingMessageBoxes boxes;
+  CatalogueStrings catalogue;
+  FakeAutomation automation;
+  Services services;
+  SetupContext context;
+  FakeControllerWindow window;
+  FakeLanguageView view;
+  FakeProgressView progress;
+  FakeTempSpaceDialog tempSpace;
+  FakeWorkerThreads threads;
+  FloppyViews floppy;
+  SetupApp app;
+};
+
+
+class FloppyRoute : public ::testing::Test, public FloppyWorld {};
+
+TEST_F(FloppyRoute, TheSetIsAssembledInstalledFromItsOwnFolderAndRemoved) {
+  MakeStandardSet();
+  fs.AddFile("C:\\Temp\\unrelated.txt", "keep");
+  std::vector<std::string> atInstall;
+  processes.onRun = [&](const ProcessRun& run) {
+    if (run.program == kMsiexec) atInstall = fs.List("C:\\Temp");
+  };
+  EXPECT_EQ(Start({"/s"}), 0u);
+  EXPECT_TRUE(Shown().empty());
+
+  ASSERT_EQ(atInstall.size(), 7u);  // unrelated.txt, the folder, 3 files, 2 sub-folders
+  const std::string folder = atInstall[1];
+  EXPECT_EQ(folder.rfind("C:\\Temp\\", 0), 0u);
+  EXPECT_EQ(atInstall[2], folder + "\\Setup.msi");
+  EXPECT_EQ(Installs(), (std::vector<std::string>{" /qr SILENT=TRUE /I \"" + folder +
+                                                  "\\Setup.msi\" TRANSFORMS=\"" + folder +
+                                                  "\\0009_l.mst\""}));
+  ASSERT_EQ(processes.runs.size(), 2u);
+  EXPECT_EQ(processes.runs[0].program, folder + "\\Bootstrap\\Tools\\prereq.exe");
+
+  // Nothing of the run is left; what was there before stays.
+  EXPECT_EQ(fs.List("C:\\Temp"), (std::vector<std::string>{"C:\\Temp\\unrelated.txt"}));
+  EXPECT_EQ(progress.created, 1);
+  EXPECT_FALSE(progress.exists);
+  EXPECT_EQ(progress.label, "Disk Number:     2");
+  // The bars follow the bytes: each update sets the range, then the position.
+  EXPECT_EQ(progress.events.front(), "Disk Number:     1");
+  EXPECT_EQ(progress.events[1], "total 193000/51200");
+  EXPECT_EQ(progress.events[2], "disk 100000/51200");
+  EXPECT_EQ(progress.events.back(), "disk 93000/93000");
+}
+
+TEST_F(FloppyRoute, AMissingDiskIsAskedForUntilItIsThere) {
+  MakeStandardSet();
+  const std::string disk2 = *fs.Content("D:\\Disk.2");
+  fs.RemoveFile("D:\\Disk.2");
+  int asked = 0;
+  threads.promptAnswer = [&](const std::string&) {
+    if (++asked == 2) fs.AddFile("D:\\Disk.2", disk2);  // the user inserts the disk
+    return box::kIdRetry;
+  };
+  EXPECT_EQ(Start({"/s"}), 0u);
+  EXPECT_EQ(asked, 2);
+  auto shown = boxes.Shown();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].text, "Please insert disk number 2     ");
+  EXPECT_EQ(shown[0].caption, "Please Insert Disk");
+  EXPECT_EQ(shown[0].style, 0x40025u);  // MB_RETRYCANCEL | MB_ICONQUESTION | MB_TOPMOST
+  EXPECT_EQ(Installs().size(), 1u);
+  EXPECT_EQ(fs.List("C:\\Temp"), std::vector<std::string>{});
+}
+
+TEST_F(FloppyRoute, CancelAtTheDiskPromptFailsTheCopy) {
+  MakeStandardSet();
+  fs.RemoveFile("D:\\Disk.2");
+  threads.promptAnswer = [](const std::string&) { return box::kIdCancel; };
+  EXPECT_EQ(Start(), 1603u);
+  EXPECT_EQ(Shown(), (std::vector<std::string>{
+                         "Please Insert Disk: Please insert disk number 2     ",
+                         "Installation Error: Error copying files from disks. Installation failed."}));
+  EXPECT_TRUE(processes.runs.empty());
+  EXPECT_EQ(fs.List("C:\\Temp"), std::vector<std::string>{});
+}
+
+TEST_F(FloppyRoute, ExitDuringTheCopyEndsQuietly) {
+  MakeStandardSet();
+  progress.afterProgress = [&] {
+    if (progress.events.size() == 3) progress.dialog->OnExitPressed();
+  };
+  EXPECT_EQ(Start(), 1602u);
+  EXPECT_TRUE(Shown().empty());
+  EXPECT_TRUE(processes.runs.empty());
+  EXPECT_EQ(fs.List("C:\\Temp"), std::vector<std::string>{});
+}
+
+TEST_F(FloppyRoute, CloseDuringTheCopyOrAtAPromptStopsTheWorkerAndCleansUp) {
+  for (bool atPrompt : {false, true}) {
+    SCOPED_TRACE(atPrompt);
+    FloppyWorld w;
+    w.MakeStandardSet();
+    if (atPrompt) {
+      w.fs.RemoveFile("D:\\Disk.2");  // the prompt waits until it is cancelled
+    } else {
+      w.progress.afterProgress = [&w] {
+        if (w.progress.events.size() == 2) w.window.Controller().OnSysCommand(0xF060);
+      };
+    }
+    w.window.user = [&w] {
+      w.window.Controller().OnSysCommand(0xF060);
+      return true;
+    };
+    EXPECT_EQ(w.Start(), 1602u);
+    EXPECT_EQ(w.boxes.Shown().size(), atPrompt ? 1u : 0u);  // the prompt, answered Cancel
+    EXPECT_TRUE(w.processes.runs.empty());
+    EXPECT_EQ(w.fs.List("C:\\Temp"), std::vector<std::string>{});
+    EXPECT_FALSE(w.progress.exists);
+  }
+}
+
+TEST_F(FloppyRoute, TooLittleSpaceAsksForAnotherFolder) {
+  MakeStandardSet();
+  fs.freeSpace = 193000 + 100000;  // equal is not enough
+  EXPECT_EQ(Start(), 1602u);      // the user chose Exit
+  EXPECT_EQ(tempSpace.shownPaths, (std::vector<std::string>{"C:\\Temp\\"}));
+  EXPECT_FALSE(progress.created);
+
+  FloppyWorld elsewhere;
+  elsewhere.MakeStandardSet();
+  elsewhere.fs.freeSpace = 200000;
+  elsewhere.tempSpace.user = [&elsewhere](const std::string&, std::string& chosen) {
+    chosen = "E:\\New\\Tmp\\";
+    elsewhere.fs.AddFolder("E:");
+    elsewhere.fs.freeSpace = 10000000;
+    return TempSpaceDialogView::Result::Ok;
+  };
+  EXPECT_EQ(elsewhere.Start({"/s"}), 0u);
+  ASSERT_EQ(elsewhere.Installs().size(), 1u);
+  EXPECT_NE(elsewhere.Installs()[0].find("/I \"E:\\New\\Tmp\\"), std::string::npos);
+  // The folder the check had to create is removed with the run's files.
+  EXPECT_FALSE(elsewhere.fs.Exists("E:\\New\\Tmp"));
+}
+
+TEST_F(FloppyRoute, FailuresBeforeAndDuringTheCopyHaveTheirMessages) {
+  struct Row {
+    std::string what;
+    std::function<void(FloppyWorld&)> arrange;
+    std::vector<std::string> shown;
+  } rows[] = {
+      {"temporary folder missing", [](FloppyWorld& w) { w.fs.tempFolder = "C:\\Gone\\"; },
+       {"Installation Error: Error determining free disk space. Installation failed."}},
+      {"worker cannot start", [](FloppyWorld& w) { w.threads.failStart = true; },
+       {"Installation Error: Error copying files from disks. Installation failed."}},
+      {"disk fills during the copy",
+       [](FloppyWorld& w) {
+         w.progress.afterProgress = [&w] { w.fs.freeSpace = 1000; };
+       },
+       {"Installation Error: Not enough free space for temporary files.",
+        "Installation Error: Error copying files from disks. Installation failed."}},
+      {"write refused", [](FloppyWorld& w) { w.fs.failWritesAfterBytes = 60000; },
+       {"Installation Error: Error copying files from disks. Installation failed."}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    FloppyWorld w;
+    w.MakeStandardSet();
+    row.arrange(w);
+    EXPECT_EQ(w.Start(), 1603u);
+    EXPECT_EQ(w.Shown(), row.shown);
+    EXPECT_TRUE(w.processes.runs.empty());
+    EXPECT_EQ(w.fs.List("C:\\Temp"), std::vector<std::string>{});
+  }
+}
+
+TEST_F(FloppyRoute, AnUnsafeManifestPathTouchesNothingOutside) {
+  MakeSet({{"Setup.msi", "pkg"}, {"..\\outside.txt", "evil"}}, 100000);
+  fs.AddFile("C:\\outside.txt", "mine");
+  fs.AddFile("C:\\Temp\\outside.txt", "mine too");
+  EXPECT_EQ(Start(), 1603u);
+  EXPECT_EQ(Shown(), (std::vector<std::string>{
+                         "Installation Error: Error copying files from disks. Installation failed."}));
+  EXPECT_EQ(fs.Content("C:\\outside.txt"), std::optional<std::string>("mine"));
+  EXPECT_EQ(fs.Content("C:\\Temp\\outside.txt"), std::optional<std::string>("mine too"));
+}
+
+}  // namespace
+}  // namespace setup
