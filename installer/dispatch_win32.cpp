@@ -90,7 +90,8 @@ class Arguments {
 
  private:
   VARIANT& Next() {
-    VARIANT& slot = values_[count_++];  // callers pass at most kCapacity
+    if (count_ == kCapacity) ThrowFailure(DISP_E_BADPARAMCOUNT);
+    VARIANT& slot = values_[count_++];
     ::VariantInit(&slot);
     return slot;
   }

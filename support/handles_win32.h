@@ -128,7 +128,6 @@ class Variant {
 
   VARIANT* get() { return &value_; }
   const VARIANT& value() const { return value_; }
-  void reset() { ::VariantClear(&value_); }
   // Hands the interface of a VT_DISPATCH value to the caller; the variant
   // is left empty.
   IDispatch* ReleaseDispatch() {

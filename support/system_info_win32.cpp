@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace setup::win32 {
