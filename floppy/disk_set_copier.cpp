@@ -17,9 +17,7 @@ const char kVolumePrefix[] = "Disk.";
 
 // Values for the callbacks' int arguments; only a CopyChunk called outside
 // Start can see counts beyond int.
-int ToInt(int64_t value) {
-  return static_cast<int>(std::clamp<int64_t>(value, INT_MIN, INT_MAX));
-}
+int ToInt(int64_t value) { return static_cast<int>(std::clamp<int64_t>(value, INT_MIN, INT_MAX)); }
 
 // The sizes saturate when parsed; their sum must not overflow either.
 int64_t SaturatingAdd(int64_t a, int64_t b) {

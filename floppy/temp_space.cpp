@@ -23,8 +23,8 @@ uint32_t SystemRandom() {
     } catch (...) {
     }
     int local = 0;
-    auto clock = static_cast<uint64_t>(
-        std::chrono::high_resolution_clock::now().time_since_epoch().count());
+    auto clock =
+        static_cast<uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
     auto address = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&local));
     std::seed_seq sequence{seed, static_cast<uint32_t>(clock), static_cast<uint32_t>(clock >> 32),
                            static_cast<uint32_t>(address), static_cast<uint32_t>(address >> 32)};

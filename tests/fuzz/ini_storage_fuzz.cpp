@@ -2,10 +2,10 @@
 // short, and checks what the store promises: every entry is yielded once,
 // no value holds a line end or NUL or exceeds the line limit, and each
 // value is found again under its key.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <set>
@@ -46,7 +46,9 @@ class OneFileSystem : public FileSystem {
   std::unique_ptr<DirectorySearch> FindFirst(const std::string&, DirectoryEntry&) override {
     return nullptr;
   }
-  CreateFolderResult CreateFolder(const std::string&) override { return CreateFolderResult::Failed; }
+  CreateFolderResult CreateFolder(const std::string&) override {
+    return CreateFolderResult::Failed;
+  }
   bool RemoveFolder(const std::string&) override { return false; }
   bool RemoveFile(const std::string&) override { return false; }
   std::optional<std::string> CurrentFolder() override { return std::nullopt; }

@@ -47,12 +47,15 @@ class DiskSetCopierTest : public ::testing::Test {
     state.targetDir = kTarget;
   }
 
-  void SetManifest(const std::string& text) { files.AddFile(std::string(kSource) + "Files.id", text); }
+  void SetManifest(const std::string& text) {
+    files.AddFile(std::string(kSource) + "Files.id", text);
+  }
   // Cuts stream into volumes of the given lengths.
   void SetVolumes(const std::string& stream, const std::vector<std::size_t>& lengths) {
     std::size_t at = 0;
     for (std::size_t i = 0; i < lengths.size(); ++i) {
-      files.AddFile(Volume(static_cast<int>(i + 1)), stream.substr(std::min(at, stream.size()), lengths[i]));
+      files.AddFile(Volume(static_cast<int>(i + 1)),
+                    stream.substr(std::min(at, stream.size()), lengths[i]));
       at += lengths[i];
     }
   }
@@ -151,7 +154,8 @@ TEST_F(DiskSetCopierTest, ZeroLengthVolumesAreConsumedWithoutBytes) {
 }
 
 TEST_F(DiskSetCopierTest, SizesOfZeroOrLessDeleteAndCreateNothing) {
-  SetManifest("1,zero.txt,0\n2,negative.txt,-7\n3,word.txt,x12\n4,twofields\n5,blank.txt, 3 bytes\n");
+  SetManifest(
+      "1,zero.txt,0\n2,negative.txt,-7\n3,word.txt,x12\n4,twofields\n5,blank.txt, 3 bytes\n");
   SetVolumes("xyz", {3});
   files.AddFile(std::string(kTarget) + "zero.txt", "old");
   files.AddFile(std::string(kTarget) + "negative.txt", "old");
@@ -298,9 +302,15 @@ TEST_F(DiskSetCopierTest, PromptAnswers) {
     std::vector<std::string> prompts;
   };
   const std::vector<Row> rows = {
-      {"retry until the disk is in", nullptr, true, true,
+      {"retry until the disk is in",
+       nullptr,
+       true,
+       true,
        {"found 1", "missing 2", "missing 2", "found 2"}},
-      {"cancel while disk 2 is missing", [](int, bool missing) { return !missing; }, true, false,
+      {"cancel while disk 2 is missing",
+       [](int, bool missing) { return !missing; },
+       true,
+       false,
        {"found 1", "missing 2"}},
       {"abort when disk 1 is announced", [](int, bool) { return false; }, true, false, {"found 1"}},
       {"no prompt callback", nullptr, false, false, {}},
@@ -335,12 +345,12 @@ TEST_F(DiskSetCopierTest, ProgressComesAfterEveryChunkTotalFirst) {
   DiskSetCopier copier(state);
   RecordProgress(copier);
   ASSERT_TRUE(copier.Start());
-  EXPECT_EQ(log, (std::vector<std::string>{
-                     "total 130000 51200", "disk 120005 51200",    //
-                     "total 130000 102400", "disk 120005 102400",  //
-                     "total 130000 120000", "disk 120005 120000",  //
-                     "total 130000 120005", "disk 120005 120005",  // b's first piece
-                     "total 130000 130000", "disk 9995 9995"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"total 130000 51200", "disk 120005 51200",    //
+                                           "total 130000 102400", "disk 120005 102400",  //
+                                           "total 130000 120000", "disk 120005 120000",  //
+                                           "total 130000 120005",
+                                           "disk 120005 120005",  // b's first piece
+                                           "total 130000 130000", "disk 9995 9995"}));
   EXPECT_TRUE(SameBytes(Target("a") + Target("b"), data));
 }
 
@@ -353,12 +363,12 @@ TEST_F(DiskSetCopierTest, WhichProgressResultDecides) {
     bool throws;
     bool completes;
   };
-  for (const Row& row : std::vector<Row>{
-           {"disk result decides over total", false, true, true, false, true},
-           {"disk false stops", true, true, false, false, false},
-           {"total alone decides", false, false, false, false, false},
-           {"total alone true", true, false, false, false, true},
-           {"a throwing callback stops", true, true, true, true, false}}) {
+  for (const Row& row :
+       std::vector<Row>{{"disk result decides over total", false, true, true, false, true},
+                        {"disk false stops", true, true, false, false, false},
+                        {"total alone decides", false, false, false, false, false},
+                        {"total alone true", true, false, false, false, true},
+                        {"a throwing callback stops", true, true, true, true, false}}) {
     SCOPED_TRACE(row.name);
     FakeFileSystem fresh;
     files = fresh;

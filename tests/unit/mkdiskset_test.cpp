@@ -1,5 +1,3 @@
-#include "tools/mkdiskset/disk_set_author.h"
-
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -12,6 +10,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "tools/mkdiskset/disk_set_author.h"
 
 namespace setup::tools {
 namespace {
@@ -37,7 +37,8 @@ std::string ReadAll(const fs::path& path) {
 
 void WriteAll(const fs::path& path, const std::string& data) {
   fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(data.data(), static_cast<std::streamsize>(data.size()));
 }
 
 class MkdisksetTest : public ::testing::Test {
@@ -180,28 +181,44 @@ TEST_F(MkdisksetTest, BadInputIsRefusedAndNothingIsWritten) {
     const char* message;
   };
   const std::vector<Row> rows = {
-      {"a comma in a name", [](const fs::path& medium) { WriteAll(medium / "a,b.txt", "x"); }, {},
+      {"a comma in a name",
+       [](const fs::path& medium) { WriteAll(medium / "a,b.txt", "x"); },
+       {},
        "holds ','"},
-      {"a backslash in a name", [](const fs::path& medium) { WriteAll(medium / "a\\b.txt", "x"); },
-       {}, "holds '\\'"},
-      {"a colon in a name", [](const fs::path& medium) { WriteAll(medium / "sub/a:b", "x"); }, {},
+      {"a backslash in a name",
+       [](const fs::path& medium) { WriteAll(medium / "a\\b.txt", "x"); },
+       {},
+       "holds '\\'"},
+      {"a colon in a name",
+       [](const fs::path& medium) { WriteAll(medium / "sub/a:b", "x"); },
+       {},
        "holds ':'"},
-      {"no SETUP.EXE", [](const fs::path& medium) { fs::remove(medium / "SETUP.EXE"); }, {},
+      {"no SETUP.EXE",
+       [](const fs::path& medium) { fs::remove(medium / "SETUP.EXE"); },
+       {},
        "holds no SETUP.EXE"},
-      {"already a disk set", [](const fs::path& medium) { WriteAll(medium / "Files.id", ""); }, {},
+      {"already a disk set",
+       [](const fs::path& medium) { WriteAll(medium / "Files.id", ""); },
+       {},
        "already holds Files.id"},
-      {"a volume name", [](const fs::path& medium) { WriteAll(medium / "disk.12", ""); }, {},
+      {"a volume name",
+       [](const fs::path& medium) { WriteAll(medium / "disk.12", ""); },
+       {},
        "already holds disk.12"},
       {"disk too small for disk 1",
        [](const fs::path&) {},
        {"--disk-size", "4095"},
        "disk 1 needs at least 4096 bytes"},
-      {"2^31 bytes", [](const fs::path& medium) {
+      {"2^31 bytes",
+       [](const fs::path& medium) {
          std::ofstream(medium / "huge.bin").close();
          fs::resize_file(medium / "huge.bin", (uintmax_t{1} << 31) - 6);  // sparse
        },
-       {}, "2^31 bytes or more"},
-      {"images of a larger disk", [](const fs::path&) {}, {"--images", "--disk-size", "1457665"},
+       {},
+       "2^31 bytes or more"},
+      {"images of a larger disk",
+       [](const fs::path&) {},
+       {"--images", "--disk-size", "1457665"},
        "--images needs a disk size"},
       {"a bad disk size", [](const fs::path&) {}, {"--disk-size", "12k"}, "positive number"},
       {"an unknown option", [](const fs::path&) {}, {"--fast"}, "unknown option --fast"},
@@ -210,11 +227,13 @@ TEST_F(MkdisksetTest, BadInputIsRefusedAndNothingIsWritten) {
          WriteAll(medium / "secret.bin", "x");
          fs::permissions(medium / "secret.bin", fs::perms::none);
        },
-       {}, "cannot read"},
+       {},
+       "cannot read"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    if (std::string(row.name) == "an unreadable file" && geteuid() == 0) continue;  // root reads all
+    if (std::string(row.name) == "an unreadable file" && geteuid() == 0)
+      continue;  // root reads all
     fs::remove_all(medium);
     MakeMedium({{"Setup.msi", Pattern(100, 10)}, {"sub/a.txt", "a"}});
     row.prepare(medium);
@@ -247,7 +266,8 @@ TEST_F(MkdisksetTest, ImagesAreFloppiesHoldingTheDisks) {
     EXPECT_EQ(fs::file_size(image), 1474560u);
     fs::path back = root / "back";
     std::string volume = "Disk." + std::to_string(disk);
-    std::string command = "mcopy -n -i '" + image.string() + "' ::" + volume + " '" + back.string() + "'";
+    std::string command =
+        "mcopy -n -i '" + image.string() + "' ::" + volume + " '" + back.string() + "'";
     ASSERT_EQ(system(command.c_str()), 0);
     EXPECT_TRUE(ReadAll(back) == ReadAll(out / ("disk" + std::to_string(disk)) / volume));
     fs::remove(back);

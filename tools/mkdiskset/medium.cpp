@@ -45,8 +45,8 @@ std::optional<Medium> ListMedium(const fs::path& folder, std::ostream& err) {
   }
   Medium medium;
   try {
-    for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator();
-         ++it) {
+    for (auto it = fs::recursive_directory_iterator(folder);
+         it != fs::recursive_directory_iterator(); ++it) {
       const fs::directory_entry& entry = *it;
       if (entry.is_directory()) continue;
       fs::path relative = entry.path().lexically_relative(folder);

@@ -1,6 +1,6 @@
+#include <spawn.h>
 #include <sys/types.h>
 #include <sys/wait.h>
-#include <spawn.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -170,9 +170,9 @@ bool MakeImage(const fs::path& image, int disk, const std::vector<fs::path>& fil
   if (!RunTool({"mformat", "-i", image.string(), "-C", "-f", "1440", "-v", label, "::"}, err))
     return false;
   for (const fs::path& file : files) {
-    if (!RunTool({"mcopy", "-i", image.string(), "-o", file.string(),
-                  "::" + file.filename().string()},
-                 err))
+    if (!RunTool(
+            {"mcopy", "-i", image.string(), "-o", file.string(), "::" + file.filename().string()},
+            err))
       return false;
   }
   std::error_code error;
@@ -226,9 +226,8 @@ int Split(const SplitOptions& options, std::ostream& out, std::ostream& err) {
   }
 
   fs::path outPath = fs::absolute(options.out);
-  StagingFolder staging(outPath.parent_path() /
-                        ("." + outPath.filename().string() + ".partial-" +
-                         std::to_string(static_cast<long>(getpid()))));
+  StagingFolder staging(outPath.parent_path() / ("." + outPath.filename().string() + ".partial-" +
+                                                 std::to_string(static_cast<long>(getpid()))));
   fs::remove_all(staging.path(), error);
   std::vector<fs::path> folders;
   std::vector<fs::path> volumes;
