@@ -2,9 +2,11 @@
 // in the same Wine prefix, and runs a program with a bounded wait, for the
 // end-to-end tests and the demo. Every wait ends after a timeout.
 //
-//   uidriver [-t SECONDS] [--pid N | --pid-file FILE] COMMAND ...
+//   uidriver [-t SECONDS] [--pid N | --pid-file FILE] [--text TEXT] COMMAND ...
+//     (--pid: only that process's dialogs; --text: only message boxes whose
+//      text contains TEXT)
 //     list                         dump every visible dialog now
-//     wait CAPTION [--text TEXT]   wait for a dialog, dump it
+//     wait CAPTION                 wait for a dialog, dump it
 //     press CAPTION BUTTON         wait for it, press a button (id or label)
 //     select CAPTION COMBO ENTRY   wait for it, pick a combo entry (text or #index)
 //     gone CAPTION                 wait until no such dialog is visible
@@ -445,8 +447,8 @@ int SysInfo() {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: uidriver [-t SECONDS] [--pid N | --pid-file FILE] "
-               "list | wait CAPTION [--text TEXT] | press CAPTION BUTTON | "
+               "usage: uidriver [-t SECONDS] [--pid N | --pid-file FILE] [--text TEXT] "
+               "list | wait CAPTION | press CAPTION BUTTON | "
                "select CAPTION COMBO ENTRY | gone CAPTION | close-controller | sysinfo | "
                "run [--cwd DIR] [--exit-file F] [--pid-file F] [--answer LABEL] EXE [ARG...]\n");
   return 2;
@@ -457,7 +459,7 @@ int Usage() {
 int main(int argc, char** argv) {
   DWORD timeoutMs = 30000;
   DWORD pid = 0;
-  std::string pidFile;
+  std::string pidFile, textPart;
   int i = 1;
   for (; i < argc; ++i) {
     std::string a = argv[i];
@@ -469,6 +471,8 @@ int main(int argc, char** argv) {
       pid = static_cast<DWORD>(std::strtoul(argv[++i], nullptr, 10));
     } else if (a == "--pid-file" && i + 1 < argc) {
       pidFile = argv[++i];
+    } else if (a == "--text" && i + 1 < argc) {
+      textPart = argv[++i];
     } else {
       break;
     }
@@ -528,6 +532,7 @@ int main(int argc, char** argv) {
   f.pid = pid;
   f.wantCaption = true;
   f.caption = rest[0];
+  f.textPart = textPart;
 
   if (cmd == "gone") {
     DWORD start = GetTickCount();
@@ -542,8 +547,7 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  if (cmd == "wait" && rest.size() == 3 && rest[1] == "--text") f.textPart = rest[2];
-  else if (cmd == "wait" && rest.size() != 1) return Usage();
+  if (cmd == "wait" && rest.size() != 1) return Usage();
   if (cmd == "press" && rest.size() != 2) return Usage();
   if (cmd == "select" && rest.size() != 3) return Usage();
   if (cmd != "wait" && cmd != "press" && cmd != "select") return Usage();

@@ -1,0 +1,302 @@
+# Helpers of tests/e2e/run.sh: the display, the test packages, one scenario's
+# prefix and medium, running and driving SETUP.EXE, and the checks.
+# Expects from run.sh: root, work, tools, setup_exe, WINE, SETUP_ARCH.
+
+# Bounds for every wait, in seconds.
+SETUP_RUN_TIMEOUT=${SETUP_RUN_TIMEOUT:-120}
+UI_TIMEOUT=${UI_TIMEOUT:-30}
+
+start_xvfb() {
+  if [[ -n ${SETUP_E2E_DISPLAY:-} ]]; then
+    export DISPLAY=$SETUP_E2E_DISPLAY
+    return 0
+  fi
+  local fifo=$work/xvfb.display
+  : >"$fifo"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  local i
+  for ((i = 0; i < 100; i++)); do
+    if [[ -s $fifo ]]; then
+      export DISPLAY=:$(tr -dc '0-9' <"$fifo")
+      return 0
+    fi
+    kill -0 "$xvfb_pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# Writes a UIText table (Key, Text) from "key<TAB>text" lines on stdin.
+uitext_idt() {
+  printf 'Key\tText\ns72\tL255\nUIText\tKey\n'
+  cat
+}
+
+# Test packages, built once per suite in $work/pkgs:
+#   std.msi       Deutsch, English, Francais (the sample product's rows)
+#   three.msi     Francais, Deutsch, Espanol in unsorted order, plus rows that
+#                 must not be offered: a lower-case "lang" key, an empty name,
+#                 an ordinary UIText row
+#   noenglish.msi Deutsch, Francais and "english" in lower case
+#   fail.msi      std.msi whose execution sequence raises an error
+#   empty.mst     a transform that changes nothing
+build_packages() {
+  local p=$work/pkgs
+  mkdir -p "$p"
+  (cd "$root/sample" && wixl -o "$p/base.msi" Product.wxs) || return 1
+
+  cp "$p/base.msi" "$p/std.msi"
+  msibuild "$p/std.msi" -i "$root/sample/UIText.idt" || return 1
+
+  printf 'Lang0012\tFrancais\nbytes\tbytes\nLang0007\tDeutsch\nlang0099\tZulu\nLang0005\t\nLang0010\tEspanol\n' |
+    uitext_idt >"$p/three.idt"
+  cp "$p/base.msi" "$p/three.msi"
+  msibuild "$p/three.msi" -i "$p/three.idt" || return 1
+
+  printf 'Lang0007\tDeutsch\nLang0012\tFrancais\nLang0009\tenglish\n' | uitext_idt >"$p/noenglish.idt"
+  cp "$p/base.msi" "$p/noenglish.msi"
+  msibuild "$p/noenglish.msi" -i "$p/noenglish.idt" || return 1
+
+  # Type 19: show the error text and end the installation with failure.
+  cp "$p/std.msi" "$p/fail.msi"
+  msibuild "$p/fail.msi" \
+    -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('PlannedFailure', 19, '', 'Planned failure of the test package')" \
+    -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('PlannedFailure', '', 1100)" ||
+    return 1
+
+  WINEPREFIX=$work/template timeout 60 "$WINE" "$tools/mkmst.exe" "$(winpath "$p/empty.mst")" \
+    </dev/null >"$p/mkmst.log" 2>&1 || { cat "$p/mkmst.log"; return 1; }
+  [[ -s $p/empty.mst ]]
+}
+
+# --- one scenario -----------------------------------------------------------
+# A scenario runs in a subshell with these set:
+#   dir     its own folder, deleted afterwards
+#   prefix  its copy of the template prefix (WINEPREFIX)
+#   medium  the folder of SETUP.EXE (made by make_medium)
+#   blog    the log the stand-in programs append to (SETUP_TEST_LOG)
+
+new_prefix() {
+  prefix=$dir/prefix
+  cp -a "$work/template" "$prefix"
+  export WINEPREFIX=$prefix
+  # Start the prefix's server and services detached from every output.
+  "$WINE" "$tools/uidriver.exe" sysinfo >/dev/null 2>&1 </dev/null
+}
+
+# make_medium PACKAGE [LANGCODE...]: SETUP.EXE, the package as Product.msi
+# and an empty transform for each code. PACKAGE "-" leaves the package out.
+make_medium() {
+  local pkg=$1
+  shift
+  medium=${medium:-$dir/medium}
+  mkdir -p "$medium"
+  cp "$setup_exe" "$medium/SETUP.EXE"
+  [[ $pkg != - ]] && cp "$work/pkgs/$pkg" "$medium/Product.msi"
+  local code
+  for code in "$@"; do cp "$work/pkgs/empty.mst" "$medium/${code}_l.mst"; done
+}
+
+# add_program RELATIVE-PATH: a stand-in program in the medium.
+add_program() {
+  mkdir -p "$(dirname "$medium/$1")"
+  cp "$tools/bootprog.exe" "$medium/$1"
+}
+
+# Replaces the system's msiexec.exe by the stand-in, which logs its command
+# line and exits with SETUP_TEST_EXIT.
+fake_msiexec() {
+  local sys
+  sys=$(wine_system_folder "$prefix")
+  rm -f "$sys/msiexec.exe"
+  cp "$tools/bootprog.exe" "$sys/msiexec.exe"
+  export SETUP_TEST_EXIT=${1:-0}
+}
+
+# Puts a version 1.20 msi.dll in the system folder and makes Wine load it.
+old_engine() {
+  local sys
+  sys=$(wine_system_folder "$prefix")
+  rm -f "$sys/msi.dll"
+  cp "$tools/oldmsi.dll" "$sys/msi.dll"
+  export WINEDLLOVERRIDES="mscoree,mshtml=;msi=n"
+}
+
+# Output goes to files, never into a pipe: a Wine process started first in a
+# prefix leaves the server and its services holding whatever it had open.
+ui() {
+  timeout $((UI_TIMEOUT + 30)) "$WINE" "$tools/uidriver.exe" -t "$UI_TIMEOUT" "$@" \
+    >"$dir/ui.tmp" 2>&1 </dev/null
+  local status=$?
+  tr -d '\r' <"$dir/ui.tmp"
+  return $status
+}
+
+# setup_run [--answer] [--cwd DIR] [ARG...]: runs SETUP.EXE to its end.
+# With --answer every dialog it shows is dumped to $dir/run.out and answered
+# with OK. Sets $code to the full exit code ("timeout" when it had to be
+# killed).
+setup_run() {
+  setup_start "$@"
+  setup_finish
+}
+
+setup_start() {
+  local answer=() cwd=$medium
+  while (($#)); do
+    case $1 in
+      --answer) answer=(--answer OK); shift ;;
+      --cwd) cwd=$2; shift 2 ;;
+      *) break ;;
+    esac
+  done
+  rm -f "$dir/exit" "$dir/pid"
+  timeout $((SETUP_RUN_TIMEOUT + 30)) "$WINE" "$tools/uidriver.exe" -t "$SETUP_RUN_TIMEOUT" run \
+    "${answer[@]}" --cwd "$(winpath "$cwd")" --pid-file "$(winpath "$dir/pid")" \
+    --exit-file "$(winpath "$dir/exit")" "$(winpath "$medium/SETUP.EXE")" "$@" \
+    >"$dir/run.raw" 2>&1 </dev/null &
+  setup_job=$!
+}
+
+setup_finish() {
+  wait "$setup_job"
+  tr -d '\r' <"$dir/run.raw" >"$dir/run.out"
+  code=$(tr -d '\r\n' <"$dir/exit" 2>/dev/null)
+  [[ -n $code ]] || code="none"
+  echo "SETUP.EXE exit code: $code" >>"$dir/notes"
+}
+
+# --- checks -------------------------------------------------------------------
+# Each failed check appends a line to $dir/failures; the scenario fails when
+# there is any.
+
+fail() { echo "$*" >>"$dir/failures"; }
+
+expect_eq() {  # DESCRIPTION ACTUAL EXPECTED
+  [[ $2 == "$3" ]] || fail "$1: got [$2], expected [$3]"
+}
+
+expect_code() { expect_eq "exit code" "$code" "$1"; }
+
+# Lines of one dialog dump (the Nth in FILE, from 1).
+dump_block() {  # FILE N
+  awk -v n="$2" '/^window:/ {k++} k == n {print} k == n && /^end$/ {exit}' "$1"
+}
+
+dialog_count() { grep -c '^window:' "$1" 2>/dev/null; }
+
+expect_no_dialog() {
+  local n
+  n=$(dialog_count "$dir/run.out")
+  [[ $n == 0 ]] || fail "expected no dialog, saw $n: $(grep -E '^(caption|text):' "$dir/run.out" | tr '\n' ' ')"
+}
+
+expect_line() {  # FILE LINE DESCRIPTION
+  grep -Fxq -- "$2" "$1" || fail "$3: no line [$2] in $(basename "$1")"
+}
+
+# The one message box a run showed: caption, text, and what makes it
+# MB_OK | MB_ICONHAND | MB_SYSTEMMODAL on screen: a single OK button, an icon,
+# and (under Wine) the topmost extended style of a system-modal box.
+expect_message_box() {  # CAPTION TEXT [FILE]
+  local file=${3:-$dir/run.out} block
+  local n
+  n=$(dialog_count "$file")
+  [[ $n == 1 ]] || fail "expected exactly one message box, saw $n"
+  block=$(dump_block "$file" 1)
+  grep -Fxq "caption: $1" <<<"$block" || fail "caption: expected [$1], saw [$(sed -n 's/^caption: //p' <<<"$block")]"
+  grep -Fxq "text: $2" <<<"$block" || fail "text: expected [$2], saw [$(sed -n 's/^text: //p' <<<"$block")]"
+  local buttons
+  buttons=$(grep '^button:' <<<"$block" | sed 's/^button: [0-9]* //' | tr '\n' ',')
+  expect_eq "buttons" "$buttons" "OK,"
+  grep -q '^icon:' <<<"$block" || fail "message box has no icon"
+  local ex
+  ex=$(sed -n 's/^exstyle: //p' <<<"$block")
+  [[ -n $ex ]] && (((ex & 0x8) != 0)) || fail "message box not topmost (exstyle $ex): not system-modal"
+}
+
+product_file() {  # [INSTALL-FOLDER-UNIX-PATH]
+  if [[ -n ${1:-} ]]; then
+    printf '%s' "$1/readme.txt"
+  elif [[ -d "$prefix/drive_c/Program Files (x86)" ]]; then
+    printf '%s' "$prefix/drive_c/Program Files (x86)/Sample Product/readme.txt"
+  else
+    printf '%s' "$prefix/drive_c/Program Files/Sample Product/readme.txt"
+  fi
+}
+
+expect_installed() {
+  local f
+  f=$(product_file "${1:-}")
+  if [[ ! -f $f ]]; then
+    fail "product not installed: ${f#"$prefix/"} missing"
+  elif ! cmp -s "$f" "$root/sample/readme.txt"; then
+    fail "installed ${f#"$prefix/"} differs from the packaged file"
+  fi
+}
+
+expect_not_installed() {
+  local f
+  f=$(product_file)
+  [[ ! -e $f ]] || fail "product installed although it must not be"
+}
+
+# The stand-in programs' log, without carriage returns, one line per run.
+boot_log() { tr -d '\r' <"$blog" 2>/dev/null; }
+
+expect_log() {  # EXPECTED-LINE...
+  local expected
+  expected=$(printf '%s\n' "$@")
+  [[ $# == 0 ]] && expected=
+  local got
+  got=$(boot_log)
+  [[ $got == "$expected" ]] || fail "program log: got [$(tr '\n' ';' <<<"$got")], expected [$(tr '\n' ';' <<<"$expected")]"
+}
+
+# runs SCENARIO: sets up its folder, runs it in a subshell, reports one line.
+run_scenario() {
+  local name=$1 start end secs status
+  dir=$work/s-$name
+  mkdir -p "$dir"
+  start=$(date +%s.%N)
+  (
+    set +e
+    medium=$dir/medium
+    blog=$dir/programs.log
+    export SETUP_TEST_LOG=$(winpath "$blog")
+    export "${english_env[@]}"
+    new_prefix
+    "sc_$name"
+  ) >"$dir/output" 2>&1
+  status=$?
+  WINEPREFIX=$dir/prefix wine_stop_prefix "$dir/prefix"
+  end=$(date +%s.%N)
+  secs=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.1f", b - a }')
+  local skip=
+  [[ -f $dir/skipped ]] && skip=$(cat "$dir/skipped")
+  if [[ -n $skip ]]; then
+    echo "SKIP $name (${secs} s): $skip"
+  elif [[ $status == 0 && ! -s $dir/failures ]]; then
+    echo "PASS $name (${secs} s)"
+    ((passed++))
+  else
+    echo "FAIL $name (${secs} s)"
+    [[ -s $dir/failures ]] && sed 's/^/  - /' "$dir/failures"
+    [[ $status != 0 ]] && echo "  - scenario script ended with status $status"
+    [[ -s $dir/notes ]] && sed 's/^/  | /' "$dir/notes"
+    [[ -s $dir/run.out ]] && sed 's/^/  > /' "$dir/run.out"
+    [[ -s $dir/ui.out ]] && sed 's/^/  ui> /' "$dir/ui.out"
+    [[ -s $dir/output ]] && tail -n 20 "$dir/output" | sed 's/^/  ! /'
+    ((failed++))
+  fi
+  if [[ ${SETUP_E2E_KEEP:-0} == 1 && ($status != 0 || -s $dir/failures) ]]; then
+    rm -rf "$dir/prefix"
+    echo "  (kept $dir)"
+  else
+    rm -rf "$dir"
+  fi
+}
+
+# skip REASON: marks the scenario as not applicable here, with the reason.
+skip() { echo "$*" >"$dir/skipped"; }

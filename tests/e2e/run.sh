@@ -1,0 +1,95 @@
+#!/bin/bash
+# End-to-end tests: the real SETUP.EXE under Wine, against real packages
+# built with wixl/msibuild and Wine's real msiexec, driven through its windows
+# by tools/win32/uidriver the way a person would see and answer them.
+#
+# Usage: tests/e2e/run.sh            (all scenarios)
+#        SETUP_E2E_ONLY=regex tests/e2e/run.sh
+#        SETUP_E2E_KEEP=1 keeps the work folder (without prefixes) of failed
+#        scenarios.
+# Prints one line per scenario and, last, "N passed, N failed".
+set -uo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+source "$root/scripts/wine-common.sh"
+source "$root/tests/e2e/lib.sh"
+
+suite_start=$(date +%s)
+passed=0 failed=0
+
+if ! wine_select; then
+  echo "e2e: no usable Wine"
+  echo "0 passed, 1 failed"
+  exit 1
+fi
+echo "e2e: $SETUP_ARCH build under $WINE ($WINE_REASON)"
+
+work=$(mktemp -d /tmp/setup-e2e.XXXXXX)
+xvfb_pid=
+cleanup() {
+  [[ -d $work/template ]] && wine_stop_prefix "$work/template"
+  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null
+  if [[ ${SETUP_E2E_KEEP:-0} == 1 ]]; then
+    rm -rf "$work/template"
+  else
+    rm -rf "$work"
+  fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+build=${SETUP_BUILD_DIR:-$root/build}/$SETUP_ARCH
+tools=$build/tools/win32
+if [[ ${SETUP_E2E_SKIP_BUILD:-0} != 1 ]]; then
+  if ! "$root/scripts/build.sh" "$SETUP_ARCH" >"$work/build.log" 2>&1; then
+    echo "e2e: build of $SETUP_ARCH failed; building the test tools alone (tail of the log below)"
+    tail -n 15 "$work/build.log" | sed 's/^/  | /'
+    cmake --build "$build" --target uidriver bootprog mkmst oldmsi >>"$work/build.log" 2>&1
+  fi
+fi
+for f in "$tools/uidriver.exe" "$tools/bootprog.exe" "$tools/mkmst.exe" "$tools/oldmsi.dll"; do
+  if [[ ! -f $f ]]; then
+    echo "e2e: $f missing"
+    echo "0 passed, 1 failed"
+    exit 1
+  fi
+done
+setup_exe=$build/SETUP.EXE
+
+# One virtual display for the whole suite.
+if ! start_xvfb; then
+  echo "e2e: Xvfb did not start"
+  echo "0 passed, 1 failed"
+  exit 1
+fi
+
+# A German locale for the default-language cases, generated privately when the
+# machine has none, so the suite does not depend on the machine's locales.
+if locale -a 2>/dev/null | grep -qix 'de_DE.utf-\?8'; then
+  german_env=(LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8)
+else
+  mkdir -p "$work/locale"
+  localedef -i de_DE -f UTF-8 "$work/locale/de_DE.UTF-8" >/dev/null 2>&1
+  german_env=(LOCPATH="$work/locale" LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8)
+fi
+english_env=(LANG=C LC_ALL=C)
+
+t0=$(date +%s)
+if ! wine_make_prefix "$work/template"; then
+  echo "e2e: cannot create a Wine prefix"
+  echo "0 passed, 1 failed"
+  exit 1
+fi
+build_packages || { echo "e2e: cannot build the test packages"; echo "0 passed, 1 failed"; exit 1; }
+wine_stop_prefix "$work/template"
+echo "e2e: template prefix and packages ready in $(($(date +%s) - t0)) s"
+
+source "$root/tests/e2e/scenarios.sh"
+
+for name in "${scenarios[@]}"; do
+  [[ -n ${SETUP_E2E_ONLY:-} && ! $name =~ $SETUP_E2E_ONLY ]] && continue
+  run_scenario "$name"
+done
+
+echo "e2e: suite took $(($(date +%s) - suite_start)) s"
+echo "$passed passed, $failed failed"
+((failed == 0))

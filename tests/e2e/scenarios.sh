@@ -1,0 +1,298 @@
+# The end-to-end scenarios. Each sc_NAME runs in its own copy of the template
+# prefix (see run_scenario in lib.sh); the user is English unless it says
+# otherwise. Exit codes: msiexec's own code when it ran, 1603 after one of the
+# bootstrapper's messages, 1602 when the user left before the installation,
+# 1604 after the engine update.
+
+scenarios=(
+  german_default_transform
+  english_user_chooses_language
+  close_language_dialog
+  silent_takes_english_row
+  silent_without_english_row
+  failing_package
+  missing_transform
+  bootstrap_arguments_and_msi_folders
+  bootstrap_failure_stops_walk
+  installdir_with_blank_and_log
+  engine_update_winnt
+  engine_update_win9x
+  no_package
+  msiexec_exit_3010
+  msiexec_exit_1602
+  msiexec_exact_arguments
+  floppy_manifest_placeholder
+)
+
+# The product is installed in the user's language when its transform lies
+# beside the package: no question asked, even though three are offered.
+sc_german_default_transform() {
+  export "${german_env[@]}"
+  make_medium std.msi 0007 0009 0012
+  add_program Bootstrap/prereq.exe
+  mkdir -p "$dir/cwd"
+  setup_run --answer --cwd "$dir/cwd" /l
+  expect_code 0
+  expect_no_dialog
+  expect_installed
+  expect_log "prereq.exe|"
+  expect_line "$dir/cwd/setup.log" "Property(S): TRANSFORMS = $(winpath "$medium")\\0007_l.mst" \
+    "installer log"
+}
+
+# No transform for English: the user picks from the offered languages, shown
+# sorted with the first preselected, and the choice decides the transform.
+sc_english_user_chooses_language() {
+  make_medium three.msi 0007 0010 0012
+  mkdir -p "$dir/cwd"
+  setup_start --cwd "$dir/cwd" /l
+  ui --pid-file "$(winpath "$dir/pid")" wait "Language selection" >"$dir/ui.out"
+  local block
+  block=$(dump_block "$dir/ui.out" 1)
+  if [[ -z $block ]]; then
+    fail "no language dialog"
+  else
+    grep -q '^static: [0-9]* Please select the language :$' <<<"$block" || fail "prompt text missing"
+    expect_eq "entries" "$(sed -n 's/^entry: [0-9]* //p' <<<"$block" | tr '\n' ',')" "Deutsch,Espanol,Francais,"
+    grep -q '^combo: 1000 .* count=3 sel=0$' <<<"$block" || fail "combo 1000 not preselected on entry 0: $(grep '^combo:' <<<"$block")"
+    expect_eq "buttons" "$(grep '^button:' <<<"$block" | tr '\n' ',')" "button: 1 OK,"
+    local style exstyle cstyle
+    style=$(sed -n 's/^style: //p' <<<"$block")
+    exstyle=$(sed -n 's/^exstyle: //p' <<<"$block")
+    cstyle=$(sed -n 's/^combo: 1000 style=\(0x[0-9A-F]*\) .*/\1/p' <<<"$block")
+    (((style & 0x00080000) == 0)) || fail "dialog has a system menu (style $style)"
+    (((style & 0x00C00000) == 0x00C00000)) || fail "dialog has no caption bar (style $style)"
+    (((exstyle & 0x1) != 0)) || fail "dialog has no modal frame (exstyle $exstyle)"
+    (((cstyle & 0x3) == 0x3)) || fail "list is not a drop-down list (style $cstyle)"
+    (((cstyle & 0x100) != 0)) || fail "list is not sorted (style $cstyle)"
+    (((cstyle & 0x00200000) != 0)) || fail "list has no vertical scroll bar (style $cstyle)"
+  fi
+  ui select "Language selection" 1000 Francais >>"$dir/ui.out"
+  ui press "Language selection" OK >>"$dir/ui.out"
+  setup_finish
+  expect_code 0
+  expect_installed
+  expect_line "$dir/cwd/setup.log" "Property(S): TRANSFORMS = $(winpath "$medium")\\0012_l.mst" \
+    "installer log"
+  [[ $(dialog_count "$dir/run.out") == 0 ]] || fail "unexpected dialog after OK"
+}
+
+# Closing the hidden controller while the language dialog waits ends the run
+# before anything is installed: the user left.
+sc_close_language_dialog() {
+  make_medium three.msi 0007 0010 0012
+  fake_msiexec 0
+  setup_start
+  ui --pid-file "$(winpath "$dir/pid")" wait "Language selection" >"$dir/ui.out"
+  ui --pid-file "$(winpath "$dir/pid")" close-controller >>"$dir/ui.out"
+  setup_finish
+  expect_code 1602
+  expect_log
+}
+
+# Unattended, the language named "English" is taken; the German user has no
+# transform of his own here, so the row decides.
+sc_silent_takes_english_row() {
+  export "${german_env[@]}"
+  make_medium std.msi 0009 0012
+  add_program Bootstrap/prereq.exe
+  mkdir -p "$dir/cwd"
+  setup_run --answer --cwd "$dir/cwd" /s /l
+  expect_code 0
+  expect_no_dialog
+  expect_installed
+  expect_log "prereq.exe|/q"
+  expect_line "$dir/cwd/setup.log" "Property(S): TRANSFORMS = $(winpath "$medium")\\0009_l.mst" \
+    "installer log"
+}
+
+# Unattended without an "English" row ("english" does not count): the
+# prerequisites still run, then the run stops with a message.
+sc_silent_without_english_row() {
+  make_medium noenglish.msi 0007 0012
+  add_program Bootstrap/prereq.exe
+  fake_msiexec 0
+  setup_run --answer /s
+  expect_message_box "Installation Error" "A wrong language was selected"
+  expect_code 1603
+  expect_log "prereq.exe|/q"
+}
+
+# The installer shows the package's own error first; the user confirms it,
+# then the bootstrapper reports the failed installation.
+sc_failing_package() {
+  make_medium fail.msi 0009
+  setup_start --answer
+  ui --text "Planned failure of the test package" press Error OK >"$dir/ui.out" ||
+    fail "the installer's own error message did not appear"
+  setup_finish
+  expect_message_box "Installation Error" "Fatal error during installation."
+  expect_code 1603
+  expect_not_installed
+}
+
+# The chosen language has no transform: nothing is installed and msiexec is
+# never started (the stand-in would have logged it).
+sc_missing_transform() {
+  make_medium std.msi 0007 0012
+  fake_msiexec 0
+  setup_run --answer /s
+  expect_message_box "Installation Error" "Language not found. Installation is impossible."
+  expect_code 1603
+  expect_log
+}
+
+# Every program below Bootstrap\ runs, in listing order, with the argument of
+# the switch; Msi folders at any depth and in any letter case are skipped.
+sc_bootstrap_arguments_and_msi_folders() {
+  make_medium std.msi 0009
+  add_program Bootstrap/a_first.exe
+  add_program Bootstrap/Msi/WinNT/skipped_engine.exe
+  add_program Bootstrap/Tools/b_tool.exe
+  add_program Bootstrap/Tools/msi/skipped_lower.exe
+  add_program Bootstrap/Tools/Deep/MSI/skipped_upper.exe
+  add_program Bootstrap/Tools/Deep/c_deep.EXE
+  add_program Bootstrap/z_last.exe
+  cp "$root/sample/readme.txt" "$medium/Bootstrap/notes.txt"
+  cp "$tools/bootprog.exe" "$medium/Bootstrap/not_a_program"
+  fake_msiexec 0
+  local switch arg
+  local pkg
+  pkg="/I \"$(winpath "$medium")\\Product.msi\" TRANSFORMS=\"$(winpath "$medium")\\0009_l.mst\""
+  for switch in "" /s /es; do
+    case $switch in
+      "") arg="" ;;
+      /s) arg=/q ;;
+      /es) arg=/eq ;;
+    esac
+    rm -f "$blog"
+    setup_run --answer $switch
+    echo "switch [$switch]: exit $code" >>"$dir/notes"
+    expect_code 0
+    expect_no_dialog
+    local ms=" $pkg"
+    [[ -n $switch ]] && ms=" /qr SILENT=TRUE $pkg"
+    expect_log "a_first.exe|$arg" "b_tool.exe|$arg" "c_deep.EXE|$arg" "z_last.exe|$arg" "msiexec.exe|$ms"
+  done
+}
+
+# A prerequisite that fails stops the walk, but the product is installed.
+sc_bootstrap_failure_stops_walk() {
+  make_medium std.msi 0009
+  add_program Bootstrap/a_ok.exe
+  add_program Bootstrap/b_exit1.exe
+  add_program Bootstrap/c_after.exe
+  setup_run --answer
+  expect_code 0
+  expect_no_dialog
+  expect_log "a_ok.exe|" "b_exit1.exe|"
+  expect_installed
+}
+
+# A property with a blank reaches the installer whole; the verbose log is
+# written to the current folder, not beside the package.
+sc_installdir_with_blank_and_log() {
+  make_medium std.msi 0009
+  mkdir -p "$dir/work folder"
+  setup_run --answer --cwd "$dir/work folder" '/wi:INSTALLDIR=C:\Custom Apps\Sample' /l
+  expect_code 0
+  expect_no_dialog
+  expect_installed "$prefix/drive_c/Custom Apps/Sample"
+  [[ -f "$dir/work folder/setup.log" ]] || fail "no setup.log in the current folder"
+  [[ ! -e $medium/setup.log ]] || fail "setup.log written beside the package"
+  expect_line "$dir/work folder/setup.log" 'Property(S): INSTALLDIR = C:\Custom Apps\Sample\' "installer log"
+}
+
+# An engine older than 2.0: the update programs of the platform's folder run
+# (every one, whatever its exit code), nothing else happens, 1604 says "run
+# setup again".
+engine_update_medium() {
+  make_medium std.msi 0009
+  add_program Bootstrap/prereq.exe
+  add_program Bootstrap/Msi/WinNT/nt_a.exe
+  add_program Bootstrap/Msi/WinNT/nt_b_exit1.exe
+  add_program Bootstrap/Msi/WinNT/nt_c.exe
+  add_program Bootstrap/Msi/WinNT/Sub/nt_nested.exe
+  cp "$root/sample/readme.txt" "$medium/Bootstrap/Msi/WinNT/notes.txt"
+  add_program Bootstrap/Msi/Win9X/w9x_a.exe
+}
+
+sc_engine_update_winnt() {
+  engine_update_medium
+  old_engine
+  ui sysinfo >"$dir/sysinfo.out"
+  grep -q '^msi.dll: 1.20.1827.0$' "$dir/sysinfo.out" ||
+    fail "precondition: msi.dll does not read 1.20.1827.0: $(grep msi.dll "$dir/sysinfo.out")"
+  setup_run --answer
+  expect_code 1604
+  expect_no_dialog
+  expect_log "nt_a.exe|" "nt_b_exit1.exe|" "nt_c.exe|"
+  expect_not_installed
+}
+
+sc_engine_update_win9x() {
+  engine_update_medium
+  old_engine
+  "$WINE" reg add 'HKCU\Software\Wine' /v Version /d win98 /f >/dev/null 2>&1
+  ui sysinfo >"$dir/sysinfo.out"
+  if ! grep -q '^version: platform=1 ' "$dir/sysinfo.out"; then
+    skip "a win98 prefix does not report the 9x platform here: $(grep '^version' "$dir/sysinfo.out")"
+    return 0
+  fi
+  setup_run --answer
+  expect_code 1604
+  expect_no_dialog
+  expect_log "w9x_a.exe|"
+  expect_not_installed
+}
+
+sc_no_package() {
+  make_medium - 0009
+  setup_run --answer
+  expect_message_box "Installation Error" "Installation package not found"
+  expect_code 1603
+}
+
+# msiexec's exit code is passed on unchanged and told in words.
+sc_msiexec_exit_3010() {
+  make_medium std.msi 0009
+  fake_msiexec 3010
+  setup_run --answer
+  expect_message_box "Installation Error" "A reboot is required to complete the install."
+  expect_code 3010
+}
+
+sc_msiexec_exit_1602() {
+  make_medium std.msi 0009
+  fake_msiexec 1602
+  setup_run --answer
+  expect_message_box "Error" "Critical unexpected error!"
+  expect_code 1602
+}
+
+# The installer's command line, byte for byte, with every switch at once and
+# a medium folder with a blank in its name.
+sc_msiexec_exact_arguments() {
+  medium="$dir/CD ROM"
+  make_medium std.msi 0009
+  fake_msiexec 0
+  setup_run --answer /l /s 'C:\Apps' 'wi:INSTALLDIR=C:\X' 'wi:COMPANY=Sample Maker'
+  expect_code 0
+  expect_no_dialog
+  local m
+  m=$(winpath "$medium")
+  expect_log "msiexec.exe| /lv setup.log /qr SILENT=TRUE SILENT_INSTALL_PATH=\"C:\\Apps\" /I \"$m\\Product.msi\" TRANSFORMS=\"$m\\0009_l.mst\" INSTALLDIR=\"C:\\X\" COMPANY=\"Sample Maker\""
+}
+
+# Placeholder until the floppy route exists: a manifest beside SETUP.EXE
+# ends the run with the copy failure message. Replace with the real floppy
+# scenarios when they land.
+sc_floppy_manifest_placeholder() {
+  make_medium std.msi 0009
+  : >"$medium/Files.id"
+  fake_msiexec 0
+  setup_run --answer
+  expect_message_box "Installation Error" "Error copying files from disks. Installation failed."
+  expect_code 1603
+  expect_log
+}
