@@ -1,8 +1,14 @@
+#ifndef _WIN32
 #include <spawn.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+extern char** environ;
+#endif
+
+#include <cerrno>
+#include <chrono>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -10,8 +16,6 @@
 
 #include "tools/mkdiskset/commands.h"
 #include "tools/mkdiskset/disk_set_author.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -142,6 +146,13 @@ bool WriteText(const fs::path& to, const std::string& text, std::ostream& err) {
   return true;
 }
 
+#ifdef _WIN32
+bool RunTool(const std::vector<std::string>& command, std::ostream& err) {
+  err << "mkdiskset: cannot run " << command[0] << ": --images needs mtools, which the Windows "
+      << "build does not start\n";
+  return false;
+}
+#else
 bool RunTool(const std::vector<std::string>& command, std::ostream& err) {
   std::vector<char*> argv;
   for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
@@ -163,6 +174,7 @@ bool RunTool(const std::vector<std::string>& command, std::ostream& err) {
   }
   return true;
 }
+#endif
 
 bool MakeImage(const fs::path& image, int disk, const std::vector<fs::path>& files,
                std::ostream& err) {
@@ -227,7 +239,7 @@ int Split(const SplitOptions& options, std::ostream& out, std::ostream& err) {
 
   fs::path outPath = fs::absolute(options.out);
   StagingFolder staging(outPath.parent_path() / ("." + outPath.filename().string() + ".partial-" +
-                                                 std::to_string(static_cast<long>(getpid()))));
+                                                 std::to_string(std::chrono::steady_clock::now().time_since_epoch().count())));
   fs::remove_all(staging.path(), error);
   std::vector<fs::path> folders;
   std::vector<fs::path> volumes;

@@ -1,13 +1,13 @@
-#include <stdlib.h>
-
+#include <chrono>
 #include <fstream>
 #include <map>
+#include <random>
 #include <system_error>
 
 #include "floppy/disk_set_copier.h"
 #include "support/messages.h"
 #include "support/text.h"
-#include "tools/common/posix_file_system.h"
+#include "tools/common/host_file_system.h"
 #include "tools/mkdiskset/commands.h"
 
 namespace fs = std::filesystem;
@@ -46,9 +46,18 @@ class CatalogueTexts : public StringCatalogue {
 class ScratchFolder {
  public:
   ScratchFolder() {
-    fs::path pattern = fs::temp_directory_path() / "mkdiskset-XXXXXX";
-    std::string text = pattern.string();
-    if (::mkdtemp(text.data()) != nullptr) path_ = text;
+    std::error_code error;
+    fs::path base = fs::temp_directory_path(error);
+    if (error) return;
+    std::mt19937 random(static_cast<uint32_t>(
+        std::chrono::steady_clock::now().time_since_epoch().count() ^ std::random_device()()));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      fs::path candidate = base / ("mkdiskset-" + std::to_string(random()));
+      if (fs::create_directory(candidate, error)) {
+        path_ = candidate;
+        return;
+      }
+    }
   }
   ~ScratchFolder() {
     std::error_code ignored;
@@ -63,6 +72,14 @@ class ScratchFolder {
 };
 
 std::string Folder(const fs::path& path) { return WithOneTrailingBackslash(path.string()); }
+
+// Puts from into the drive folder as to: a link where the system allows
+// one, else a copy.
+bool Offer(const fs::path& from, const fs::path& to, std::error_code& error) {
+  fs::create_symlink(fs::absolute(from), to, error);
+  if (error) fs::copy_file(from, to, error);
+  return !error;
+}
 
 // Offers the volumes of a per-disk set one at a time in a drive folder, the
 // way a user swaps floppies: only the disk asked for is "in the drive".
@@ -80,8 +97,7 @@ class DiskSwapper {
       err_ << "mkdiskset: disk " << disk << " is missing: no " << volume.string() << "\n";
       return false;
     }
-    fs::create_symlink(fs::absolute(volume), drive_ / volume.filename(), error);
-    if (error) {
+    if (!Offer(volume, drive_ / volume.filename(), error)) {
       err_ << "mkdiskset: cannot offer disk " << disk << ": " << error.message() << "\n";
       return false;
     }
@@ -147,7 +163,7 @@ bool Assemble(const fs::path& disks, const fs::path& target, std::ostream& err) 
     err << "mkdiskset: cannot create a scratch folder\n";
     return false;
   }
-  PosixFileSystem files;
+  HostFileSystem files;
   StreamMessageBoxes boxes(err);
   CatalogueTexts catalogue;
   Messages messages(catalogue, boxes);
@@ -158,9 +174,8 @@ bool Assemble(const fs::path& disks, const fs::path& target, std::ostream& err) 
   if (flat) {
     state.sourceDir = Folder(fs::absolute(disks));
   } else {
-    fs::create_symlink(fs::absolute(disks / "disk1" / "Files.id"), scratch.path() / "Files.id",
-                       error);
-    if (error || !swapper.Insert(1)) {
+    if (!Offer(disks / "disk1" / "Files.id", scratch.path() / "Files.id", error) ||
+        !swapper.Insert(1)) {
       err << "mkdiskset: cannot offer disk 1\n";
       return false;
     }
