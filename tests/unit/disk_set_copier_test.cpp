@@ -47,6 +47,11 @@ class DiskSetCopierTest : public ::testing::Test {
     state.targetDir = kTarget;
   }
 
+  // An empty disk world for the next row of a table.
+  void ResetFiles() {
+    files = FakeFileSystem();
+    files.AddFolder(kTarget);
+  }
   void SetManifest(const std::string& text) {
     files.AddFile(std::string(kSource) + "Files.id", text);
   }
@@ -123,9 +128,7 @@ TEST_F(DiskSetCopierTest, NextDiskIsAskedForOnlyByAFileOfPositiveSize) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.manifest);
-    FakeFileSystem fresh;
-    files = fresh;
-    files.AddFolder(kTarget);
+    ResetFiles();
     SetManifest(row.manifest);
     SetVolumes(Bytes(14, 4), {10, 4});
     files.unavailable.insert(Volume(2));
@@ -274,9 +277,7 @@ TEST_F(DiskSetCopierTest, FailuresEndTheCopyWithoutAMessage) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    FakeFileSystem fresh;
-    files = fresh;
-    files.AddFolder(kTarget);
+    ResetFiles();
     SetManifest("1,a,10\n2,b,20\n");
     SetVolumes(data, {10, 20});
     row.fault(files);
@@ -317,9 +318,7 @@ TEST_F(DiskSetCopierTest, PromptAnswers) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    FakeFileSystem fresh;
-    files = fresh;
-    files.AddFolder(kTarget);
+    ResetFiles();
     SetManifest("1,a,4\n2,b,4\n");
     SetVolumes("aaaabbbb", {4, 4});
     files.unavailable.insert(Volume(2));
@@ -370,9 +369,7 @@ TEST_F(DiskSetCopierTest, WhichProgressResultDecides) {
                         {"total alone true", true, false, false, false, true},
                         {"a throwing callback stops", true, true, true, true, false}}) {
     SCOPED_TRACE(row.name);
-    FakeFileSystem fresh;
-    files = fresh;
-    files.AddFolder(kTarget);
+    ResetFiles();
     const std::string data = Bytes(120000, 11);
     SetManifest("1,a,120000\n");
     SetVolumes(data, {120000});
@@ -395,9 +392,7 @@ TEST_F(DiskSetCopierTest, UnsafePathsFailTheCopyBeforeAnythingIsWritten) {
   for (const char* path : {"\\abs.txt", "/abs.txt", "C:x.txt", "a.txt:stream", "..\\x.txt",
                            "a\\..\\..\\x.txt", "a/../x.txt", "...\\x.txt", "a\\.. \\x.txt", ".."}) {
     SCOPED_TRACE(path);
-    FakeFileSystem fresh;
-    files = fresh;
-    files.AddFolder(kTarget);
+    ResetFiles();
     files.AddFile("C:\\Temp\\x.txt", "someone else's");
     SetManifest(std::string("1,good.txt,2\n2,") + path + ",2\n");
     SetVolumes("abcd", {4});
@@ -517,9 +512,7 @@ TEST_F(DiskSetCopierTest, AStopRequestEndsTheCopyBetweenChunksAndAtPrompts) {
   for (const Row& row : std::vector<Row>{{"after a chunk", true, false, DiskSetCopier::kChunkSize},
                                          {"while disk 1 is announced", false, true, 0}}) {
     SCOPED_TRACE(row.name);
-    FakeFileSystem fresh;
-    files = fresh;
-    files.AddFolder(kTarget);
+    ResetFiles();
     SetManifest("1,a,120000\n");
     SetVolumes(data, {120000});
     DiskSetCopier copier(state);
