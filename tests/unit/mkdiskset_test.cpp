@@ -83,6 +83,7 @@ TEST_F(MkdisksetTest, SplitThenVerifyRoundTrips) {
     std::map<std::string, std::string> files;
     std::vector<std::string> options;
     int disks;
+    const char* outSuffix = "";
   };
   const std::vector<Row> rows = {
       {"a file larger than three disks",
@@ -98,6 +99,7 @@ TEST_F(MkdisksetTest, SplitThenVerifyRoundTrips) {
        // Disk 1 offers 4096 - 3072 (SETUP.EXE) - 512 (Files.id) = 512 bytes.
        3},
       {"flat layout", {{"Setup.msi", Pattern(9000, 6)}}, {"--flat", "--disk-size", "5000"}, 3},
+      {"OUT given with a trailing slash", {{"Setup.msi", Pattern(10, 6)}}, {}, 1, "/"},
       {"nothing but SETUP.EXE", {}, {}, 1},
   };
   for (const Row& row : rows) {
@@ -105,7 +107,7 @@ TEST_F(MkdisksetTest, SplitThenVerifyRoundTrips) {
     fs::remove_all(medium);
     fs::remove_all(out);
     MakeMedium(row.files);
-    std::vector<std::string> split = {"split", medium.string(), out.string()};
+    std::vector<std::string> split = {"split", medium.string(), out.string() + row.outSuffix};
     split.insert(split.end(), row.options.begin(), row.options.end());
     ASSERT_EQ(Run(split), 0) << errors.str();
     ASSERT_EQ(Run({"verify", out.string(), medium.string()}), 0) << output.str() << errors.str();
@@ -252,6 +254,9 @@ TEST_F(MkdisksetTest, AnExistingSetIsNeverOverwritten) {
   EXPECT_EQ(ReadAll(out / "keep.txt"), "mine");
   EXPECT_EQ(Run({"verify", root.string(), medium.string()}), 1);
   EXPECT_NE(errors.str().find("holds no Files.id"), std::string::npos);
+  EXPECT_EQ(Run({"split", medium.string(), (medium / "set").string()}), 2);
+  EXPECT_NE(errors.str().find("lies inside the medium"), std::string::npos);
+  EXPECT_FALSE(fs::exists(medium / "set"));
   EXPECT_EQ(Run({}), 2);
   EXPECT_EQ(Run({"split", medium.string()}), 2);
 }

@@ -208,6 +208,12 @@ int Split(const SplitOptions& options, std::ostream& out, std::ostream& err) {
     err << "mkdiskset: " << options.out.string() << " exists and is not an empty folder\n";
     return 2;
   }
+  fs::path inside = fs::weakly_canonical(options.out, error)
+                        .lexically_relative(fs::weakly_canonical(options.medium, error));
+  if (!inside.empty() && *inside.begin() != "..") {
+    err << "mkdiskset: " << options.out.string() << " lies inside the medium\n";
+    return 2;
+  }
   std::optional<Medium> medium = ListMedium(options.medium, err);
   if (!medium) return 2;
 
@@ -237,9 +243,12 @@ int Split(const SplitOptions& options, std::ostream& out, std::ostream& err) {
     disks += (medium->totalSize - firstCapacity + usable - 1) / usable;
   }
 
-  fs::path outPath = fs::absolute(options.out);
-  StagingFolder staging(outPath.parent_path() / ("." + outPath.filename().string() + ".partial-" +
-                                                 std::to_string(std::chrono::steady_clock::now().time_since_epoch().count())));
+  fs::path outPath = fs::absolute(options.out).lexically_normal();
+  if (!outPath.has_filename()) outPath = outPath.parent_path();  // "out/" names out
+  StagingFolder staging(
+      outPath.parent_path() /
+      ("." + outPath.filename().string() + ".partial-" +
+       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count())));
   fs::remove_all(staging.path(), error);
   std::vector<fs::path> folders;
   std::vector<fs::path> volumes;
