@@ -54,8 +54,9 @@ class PosixReadableFile : public ReadableFile {
 class PosixWritableFile : public WritableFile {
  public:
   explicit PosixWritableFile(int fd) : fd_(fd) {}
+  // The file is open with O_APPEND: every write goes to its end, without a
+  // seek of its own.
   bool Append(const void* data, std::size_t count) override {
-    if (::lseek(fd_.get(), 0, SEEK_END) < 0) return false;
     const char* next = static_cast<const char*>(data);
     while (count > 0) {
       ssize_t n = ::write(fd_.get(), next, count);
@@ -177,7 +178,7 @@ std::unique_ptr<ReadableFile> PosixFileSystem::OpenForReading(const std::string&
 }
 
 std::unique_ptr<WritableFile> PosixFileSystem::OpenForAppending(const std::string& path) {
-  int fd = ::open(ToPosixPath(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  int fd = ::open(ToPosixPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
   return std::make_unique<PosixWritableFile>(fd);
 }
