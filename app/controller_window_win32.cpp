@@ -57,30 +57,29 @@ INT_PTR CALLBACK Win32ControllerWindow::DialogProc(HWND window, UINT message, WP
   auto* self = reinterpret_cast<Win32ControllerWindow*>(::GetWindowLongPtrA(window, DWLP_USER));
   if (!self) return FALSE;
   try {
-    return self->HandleMessage(window, message, wParam);
+    return self->HandleMessage(window, message, wParam, lParam);
   } catch (...) {
     ReportProcedureFailure(self->controller_);
     return TRUE;
   }
 }
 
-// Private messages and WM_SYSCOMMAND still get the default processing
+// The private messages and WM_SYSCOMMAND still get the default processing
 // afterwards (FALSE), as every other message does.
-INT_PTR Win32ControllerWindow::HandleMessage(HWND window, UINT message, WPARAM wParam) {
-  switch (message) {
-    case WM_SETUP_INSTALL:
-      if (controller_) controller_->OnSetupInstall();
-      return FALSE;
-    case WM_SYSCOMMAND:
-      if (controller_) controller_->OnSysCommand(static_cast<uint32_t>(wParam));
-      return FALSE;
-    case WM_NCDESTROY:
-      ::SetWindowLongPtrA(window, DWLP_USER, 0);
-      if (window_.get() == window) window_.release();
-      return FALSE;
-    default:
-      return FALSE;
+INT_PTR Win32ControllerWindow::HandleMessage(HWND window, UINT message, WPARAM wParam,
+                                             LPARAM lParam) {
+  if (message == WM_NCDESTROY) {
+    ::SetWindowLongPtrA(window, DWLP_USER, 0);
+    if (window_.get() == window) window_.release();
+    return FALSE;
   }
+  if (!controller_) return FALSE;
+  if (message == WM_SYSCOMMAND) {
+    controller_->OnSysCommand(static_cast<uint32_t>(wParam));
+  } else {
+    controller_->HandleMessage(message, wParam, lParam);
+  }
+  return FALSE;
 }
 
 }  // namespace setup::win32

@@ -32,7 +32,7 @@ class Win32ControllerWindow final : public ControllerWindow {
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam);
+  INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   Win32LanguageDialogView& languageView_;
   ControllerDialog* controller_ = nullptr;

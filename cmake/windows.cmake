@@ -9,8 +9,20 @@ if(WIN32_SOURCES)
   target_compile_definitions(setup PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
   target_compile_options(setup PRIVATE -Os -ffunction-sections -fdata-sections)
   target_link_options(setup PRIVATE -static -s -Wl,--gc-sections)
-  target_link_libraries(setup PRIVATE setupcore comctl32 comdlg32 ole32 oleaut32 uuid version)
+  target_link_libraries(setup PRIVATE setupcore_exe comctl32 comdlg32 ole32 oleaut32 uuid version)
   target_compile_options(setupcore PRIVATE -Os -ffunction-sections -fdata-sections)
+
+  # SETUP.EXE links its own build of the core, for size. Under C++17 every
+  # use of std::string links the library's complete explicit instantiation
+  # (about 33 KB, which the PE linker cannot trim: its unwind tables keep
+  # every member alive). C++20 drops that extern template, so each file
+  # instantiates only the members it uses, and link-time optimisation
+  # merges the copies. setupcore itself stays as it is for the tools that
+  # link it (on i686, LTO objects and plain ones clash in one link).
+  add_library(setupcore_exe STATIC ${CORE_SOURCES})
+  target_include_directories(setupcore_exe PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  target_compile_options(setupcore_exe PRIVATE -Os -ffunction-sections -fdata-sections)
+  set_target_properties(setup setupcore_exe PROPERTIES CXX_STANDARD 20 INTERPROCEDURAL_OPTIMIZATION ON)
 endif()
 
 if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tools/win32/CMakeLists.txt)
