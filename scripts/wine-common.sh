@@ -38,6 +38,11 @@ wine_make_prefix() {
   local prefix=$1
   mkdir -p "$(dirname "$prefix")"
   WINEPREFIX=$prefix timeout 180 "$WINE" wineboot -i >/dev/null 2>&1 || return 1
+  # A crashing program then ends at once with its exception code, instead of
+  # waiting in a debugger until some timeout.
+  WINEPREFIX=$prefix timeout 60 "$WINE" reg add \
+    'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d false /f \
+    </dev/null >/dev/null 2>&1
   WINEPREFIX=$prefix timeout 60 "$WINESERVER_BIN" -w || true
   [[ -d $prefix/drive_c/windows ]]
 }

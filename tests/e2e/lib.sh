@@ -105,13 +105,15 @@ add_program() {
 }
 
 # Replaces the system's msiexec.exe by the stand-in, which logs its command
-# line and exits with SETUP_TEST_EXIT.
+# line and exits with SETUP_TEST_EXIT. Wine prefers its own msiexec unless
+# told otherwise.
 fake_msiexec() {
   local sys
   sys=$(wine_system_folder "$prefix")
   rm -f "$sys/msiexec.exe"
   cp "$tools/bootprog.exe" "$sys/msiexec.exe"
   export SETUP_TEST_EXIT=${1:-0}
+  export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;msiexec.exe=n"
 }
 
 # Puts a version 1.20 msi.dll in the system folder and makes Wine load it.

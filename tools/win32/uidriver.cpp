@@ -159,6 +159,18 @@ std::vector<HWND> Children(HWND parent) {
   return v;
 }
 
+std::string Narrow(const std::wstring& w) {
+  if (w.empty()) return std::string();
+  int n = WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr,
+                              nullptr);
+  if (n <= 0) return std::string();
+  std::string s(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), &s[0], n, nullptr, nullptr);
+  return s;
+}
+
+// List texts are read in UTF-16: Wine hands a cross-process CB_GETLBTEXT of
+// the ANSI kind back unconverted.
 std::vector<std::string> ComboEntries(HWND combo, LRESULT* sel) {
   std::vector<std::string> entries;
   LRESULT count = 0;
@@ -166,20 +178,22 @@ std::vector<std::string> ComboEntries(HWND combo, LRESULT* sel) {
   if (!SendBounded(combo, CB_GETCOUNT, 0, 0, &count) || count < 0) return entries;
   SendBounded(combo, CB_GETCURSEL, 0, 0, sel);
   for (LRESULT i = 0; i < count && i < 1000; ++i) {
-    LRESULT len = 0;
-    if (!SendBounded(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0, &len) || len < 0 ||
-        len > 65536) {
+    DWORD_PTR len = 0;
+    if (!SendMessageTimeoutW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0,
+                             SMTO_ABORTIFHUNG | SMTO_BLOCK, kSendTimeoutMs, &len) ||
+        static_cast<LRESULT>(len) < 0 || len > 65536) {
       entries.emplace_back();
       continue;
     }
-    std::vector<char> buf(static_cast<size_t>(len) + 1, '\0');
-    LRESULT got = 0;
-    if (!SendBounded(combo, CB_GETLBTEXT, static_cast<WPARAM>(i),
-                     reinterpret_cast<LPARAM>(buf.data()), &got) ||
-        got < 0)
+    std::vector<wchar_t> buf(static_cast<size_t>(len) + 1, L'\0');
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                             reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG | SMTO_BLOCK,
+                             kSendTimeoutMs, &got) ||
+        static_cast<LRESULT>(got) < 0)
       got = 0;
-    if (static_cast<size_t>(got) >= buf.size()) got = static_cast<LRESULT>(buf.size() - 1);
-    entries.emplace_back(buf.data(), static_cast<size_t>(got));
+    if (got >= buf.size()) got = buf.size() - 1;
+    entries.push_back(Narrow(std::wstring(buf.data(), static_cast<size_t>(got))));
   }
   return entries;
 }
