@@ -52,9 +52,8 @@ void Win32LanguageDialogView::Attach(ControllerDialog* controller, HWND owner) {
 
 bool Win32LanguageDialogView::Create() {
   Destroy();
-  HWND created =
-      ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_LANGUAGE), owner_,
-                           DialogProc, reinterpret_cast<LPARAM>(this));
+  HWND created = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_LANGUAGE),
+                                      owner_, DialogProc, reinterpret_cast<LPARAM>(this));
   window_.reset(created);
   return window_.valid();
 }

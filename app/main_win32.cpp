@@ -1,5 +1,6 @@
 // The entry point: builds the Win32 services and hands the run to SetupApp.
 #include <windows.h>
+// (needs <windows.h> first)
 #include <commctrl.h>
 
 #include <cstdlib>

@@ -41,7 +41,8 @@ Bstr AnsiToBstr(const std::string& text) {
   }
   Bstr result(::SysAllocStringLen(nullptr, static_cast<UINT>(units)));
   if (!result.get()) ThrowFailure(E_OUTOFMEMORY);
-  if (units > 0 && ::MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, result.get(), units) != units)
+  if (units > 0 &&
+      ::MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, result.get(), units) != units)
     ThrowFailure(E_INVALIDARG);
   return result;
 }
@@ -84,9 +85,7 @@ class Arguments {
   UINT Count() const { return count_; }
   // DISPPARAMS wants the last parameter first. The copies only lend the
   // values to the call; this object still owns them.
-  void CopyReversed(VARIANT* target) const {
-    std::reverse_copy(values_, values_ + count_, target);
-  }
+  void CopyReversed(VARIANT* target) const { std::reverse_copy(values_, values_ + count_, target); }
 
  private:
   VARIANT& Next() {
@@ -154,8 +153,8 @@ void Invoke(IDispatch* object, DISPID member, WORD kind, const Arguments& argume
   }
   ExceptionInfo exception;
   UINT argumentError = 0;
-  const HRESULT outcome = object->Invoke(member, kNoInterface, LOCALE_USER_DEFAULT, kind, &parameters,
-                                         result, exception.get(), &argumentError);
+  const HRESULT outcome = object->Invoke(member, kNoInterface, LOCALE_USER_DEFAULT, kind,
+                                         &parameters, result, exception.get(), &argumentError);
   if (FAILED(outcome)) throw DispatchError(outcome, FailureText(outcome, exception));
 }
 
@@ -241,8 +240,7 @@ std::unique_ptr<DatabaseObject> MsiInstaller::OpenDatabase(const std::string& pa
 
 int32_t MsiInstaller::GetUILevel() {
   Variant result;
-  Invoke(object_.get(), dispid::kInstallerUILevel, DISPATCH_PROPERTYGET, Arguments(),
-         result.get());
+  Invoke(object_.get(), dispid::kInstallerUILevel, DISPATCH_PROPERTYGET, Arguments(), result.get());
   ConvertResult(result, VT_I4);
   return result.value().lVal;
 }
@@ -268,8 +266,8 @@ std::unique_ptr<InstallerObject> ComAutomation::CreateInstallerObject() {
   CLSID classId;
   if (FAILED(::CLSIDFromProgID(L"WindowsInstaller.Installer", &classId))) throw AutomationError{};
   IDispatch* created = nullptr;
-  const HRESULT result = ::CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, kDispatchInterface,
-                                            reinterpret_cast<void**>(&created));
+  const HRESULT result = ::CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER,
+                                            kDispatchInterface, reinterpret_cast<void**>(&created));
   ComPtr<IDispatch> installer(created);
   if (FAILED(result) || !installer) throw AutomationError{};
   return Wrap<MsiInstaller>(std::move(installer));

@@ -42,8 +42,7 @@ class Win32DirectorySearch final : public DirectorySearch {
 bool MoveFilePointer(HANDLE file, int64_t offset, DWORD method) {
   LONG high = static_cast<LONG>(offset >> 32);
   ::SetLastError(NO_ERROR);
-  const DWORD low =
-      ::SetFilePointer(file, static_cast<LONG>(offset & 0xFFFFFFFF), &high, method);
+  const DWORD low = ::SetFilePointer(file, static_cast<LONG>(offset & 0xFFFFFFFF), &high, method);
   return !(low == INVALID_SET_FILE_POINTER && ::GetLastError() != NO_ERROR);
 }
 

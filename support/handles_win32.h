@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+// (needs <windows.h> first)
 #include <oleauto.h>
 
 #include <utility>

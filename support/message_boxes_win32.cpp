@@ -14,8 +14,7 @@ constexpr uint32_t kStringsPerBlock = 16;
 
 }  // namespace
 
-int Win32MessageBoxes::Show(const std::string& text, const std::string& caption,
-                            uint32_t style) {
+int Win32MessageBoxes::Show(const std::string& text, const std::string& caption, uint32_t style) {
   return ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), style);
 }
 
