@@ -17,19 +17,13 @@ if [[ -z ${SETUP_DEMO_STAGE:-} ]]; then
   export SETUP_DEMO_STAGE=run
   if [[ -z ${DISPLAY:-} ]]; then
     echo "demo: no display, running on a virtual one"
-    exec xvfb-run -a "$0" "$@"
+    exec xvfb-run -a bash "$0" "$@"
   fi
 fi
 
 source "$root/scripts/wine-common.sh"
 wine_select
 echo "demo: $SETUP_ARCH build under $WINE ($WINE_REASON)"
-
-# The product is the 32-bit build; a machine without 32-bit Wine also gets the
-# 64-bit build of the same sources to run.
-"$root/scripts/build.sh" win32
-[[ $SETUP_ARCH == win32 ]] || "$root/scripts/build.sh" "$SETUP_ARCH"
-build=${SETUP_BUILD_DIR:-$root/build}/$SETUP_ARCH
 
 work=$(mktemp -d /tmp/setup-demo.XXXXXX)
 export WINEPREFIX=$work/prefix
@@ -38,6 +32,20 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+
+# The product is the 32-bit build; a machine without 32-bit Wine also gets the
+# 64-bit build of the same sources to run.
+echo "demo: building SETUP.EXE"
+for arch in win32 "$SETUP_ARCH"; do
+  if ! "$root/scripts/build.sh" "$arch" >"$work/build-$arch.log" 2>&1; then
+    tail -n 30 "$work/build-$arch.log"
+    echo "demo: build of $arch failed"
+    exit 1
+  fi
+  [[ $arch == "$SETUP_ARCH" ]] && break
+done
+build=${SETUP_BUILD_DIR:-$root/build}/$SETUP_ARCH
+echo "demo: SETUP.EXE (win32) is $(stat -c %s "${SETUP_BUILD_DIR:-$root/build}/win32/SETUP.EXE") bytes"
 
 echo "demo: creating a throwaway Wine prefix"
 wine_make_prefix "$WINEPREFIX"
@@ -62,6 +70,9 @@ code=$(tr -d '\r\n' <"$work/exit" 2>/dev/null || true)
 echo
 echo "Programs run from Bootstrap\\ (name|arguments):"
 if [[ -s $log ]]; then tr -d '\r' <"$log" | sed 's/^/  /'; else echo "  none"; fi
+if ! grep -q '^engine_update' "$log" 2>/dev/null; then
+  echo "  (Bootstrap\\Msi\\WinNT\\engine_update.exe did not run: the installer engine is current)"
+fi
 installed=
 for pf in "Program Files (x86)" "Program Files"; do
   f="$WINEPREFIX/drive_c/$pf/Sample Product/readme.txt"
