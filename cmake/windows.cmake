@@ -23,6 +23,18 @@ if(WIN32_SOURCES)
   target_include_directories(setupcore_exe PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
   target_compile_options(setupcore_exe PRIVATE -Os -ffunction-sections -fdata-sections)
   set_target_properties(setup setupcore_exe PROPERTIES CXX_STANDARD 20 INTERPROCEDURAL_OPTIMIZATION ON)
+
+  # The tests of the Win32 layer, run under Wine: everything of SETUP.EXE
+  # but WinMain, with the program's own resources.
+  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tests/win32/win32_layer_test.cpp)
+    set(WIN32_LAYER_SOURCES ${WIN32_SOURCES})
+    list(FILTER WIN32_LAYER_SOURCES EXCLUDE REGEX "/main_win32\\.cpp$")
+    add_executable(win32_layer_test tests/win32/win32_layer_test.cpp
+      tests/win32/win32_layer_test.rc ${WIN32_LAYER_SOURCES} resources/setup.rc)
+    target_compile_definitions(win32_layer_test PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
+    target_link_options(win32_layer_test PRIVATE -static)
+    target_link_libraries(win32_layer_test PRIVATE setupcore comctl32 ole32 oleaut32 version msi)
+  endif()
 endif()
 
 if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tools/win32/CMakeLists.txt)
