@@ -14,10 +14,12 @@ scenarios=(
   missing_transform
   bootstrap_arguments_and_msi_folders
   bootstrap_failure_stops_walk
+  bootstrap_program_cannot_start
   installdir_with_blank_and_log
   engine_update_winnt
   engine_update_win9x
   no_package
+  msiexec_cannot_start
   msiexec_exit_3010
   msiexec_exit_1602
   msiexec_exact_arguments
@@ -190,6 +192,20 @@ sc_bootstrap_failure_stops_walk() {
   expect_installed
 }
 
+# A program that cannot be started at all ends the walk like a failing one,
+# quietly, and the product is still installed.
+sc_bootstrap_program_cannot_start() {
+  make_medium std.msi 0009
+  add_program Bootstrap/a_ok.exe
+  cp "$root/sample/readme.txt" "$medium/Bootstrap/b_not_a_program.exe"
+  add_program Bootstrap/c_after.exe
+  setup_run --answer
+  expect_code 0
+  expect_no_dialog
+  expect_log "a_ok.exe|"
+  expect_installed
+}
+
 # A property with a blank reaches the installer whole; the verbose log is
 # written to the current folder, not beside the package.
 sc_installdir_with_blank_and_log() {
@@ -254,6 +270,19 @@ sc_no_package() {
   expect_code 1603
 }
 
+# Without msiexec.exe the launch fails: message 2, and the run counts as a
+# failed installation.
+sc_msiexec_cannot_start() {
+  make_medium std.msi 0009
+  rm -f "$(wine_system_folder "$prefix")/msiexec.exe"
+  export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;msiexec.exe=n"
+  setup_run --answer
+  expect_message_box "Installation Error" \
+    "Windows Installer 2.0 service not found or version wrong. Installation is impossible."
+  expect_code 1603
+  expect_not_installed
+}
+
 # msiexec's exit code is passed on unchanged and told in words.
 sc_msiexec_exit_3010() {
   make_medium std.msi 0009
@@ -283,6 +312,12 @@ sc_msiexec_exact_arguments() {
   local m
   m=$(winpath "$medium")
   expect_log "msiexec.exe| /lv setup.log /qr SILENT=TRUE SILENT_INSTALL_PATH=\"C:\\Apps\" /I \"$m\\Product.msi\" TRANSFORMS=\"$m\\0009_l.mst\" INSTALLDIR=\"C:\\X\" COMPANY=\"Sample Maker\""
+
+  # A double quote inside a value is doubled, so it cannot end the value.
+  rm -f "$blog"
+  setup_run --answer /s 'D:\Say "Q"' 'wi:NOTE=say "hi"'
+  expect_code 0
+  expect_log "msiexec.exe| /qr SILENT=TRUE SILENT_INSTALL_PATH=\"D:\\Say \"\"Q\"\"\" /I \"$m\\Product.msi\" TRANSFORMS=\"$m\\0009_l.mst\" NOTE=\"say \"\"hi\"\"\""
 }
 
 # Placeholder until the floppy route exists: a manifest beside SETUP.EXE
