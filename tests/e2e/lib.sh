@@ -199,8 +199,9 @@ expect_line() {  # FILE LINE DESCRIPTION
 }
 
 # The one message box a run showed: caption, text, and what makes it
-# MB_OK | MB_ICONHAND | MB_SYSTEMMODAL on screen: a single OK button, an icon,
-# and (under Wine) the topmost extended style of a system-modal box.
+# MB_OK | MB_ICONHAND | MB_SYSTEMMODAL on screen: a single OK button, the
+# stop-sign icon (recognised on screen by uidriver), and (under Wine) the
+# topmost extended style of a system-modal box.
 expect_message_box() {  # CAPTION TEXT [FILE]
   local file=${3:-$dir/run.out} block
   local n
@@ -212,7 +213,8 @@ expect_message_box() {  # CAPTION TEXT [FILE]
   local buttons
   buttons=$(grep '^button:' <<<"$block" | sed 's/^button: [0-9]* //' | tr '\n' ',')
   expect_eq "buttons" "$buttons" "OK,"
-  grep -q '^icon:' <<<"$block" || fail "message box has no icon"
+  grep -q '^icon: [0-9]* hand$' <<<"$block" ||
+    fail "message box icon is not the stop sign: [$(grep '^icon:' <<<"$block")]"
   local ex
   ex=$(sed -n 's/^exstyle: //p' <<<"$block")
   [[ -n $ex ]] && (((ex & 0x8) != 0)) || fail "message box not topmost (exstyle $ex): not system-modal"

@@ -77,9 +77,9 @@ std::wstring EncodeTableStreamName(const std::wstring& name) {
 
 HRESULT WriteStream(IStorage* stg, const std::wstring& name, const void* data, ULONG size) {
   ComPtr<IStream> stream;
-  HRESULT hr = stg->CreateStream(EncodeTableStreamName(name).c_str(),
-                                 STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
-                                 stream.out());
+  HRESULT hr =
+      stg->CreateStream(EncodeTableStreamName(name).c_str(),
+                        STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0, stream.out());
   if (FAILED(hr)) return hr;
   ULONG written = 0;
   if (size == 0) return S_OK;
@@ -103,7 +103,8 @@ int main(int argc, char** argv) {
 
   ComScope com;
   if (FAILED(com.hr())) {
-    std::fprintf(stderr, "mkmst: CoInitialize failed 0x%08lX\n", static_cast<unsigned long>(com.hr()));
+    std::fprintf(stderr, "mkmst: CoInitialize failed 0x%08lX\n",
+                 static_cast<unsigned long>(com.hr()));
     return 1;
   }
   ComPtr<IStorage> root;
@@ -117,7 +118,8 @@ int main(int argc, char** argv) {
   if (SUCCEEDED(hr)) hr = WriteStream(root.operator->(), L"_StringData", nullptr, 0);
   if (SUCCEEDED(hr)) hr = root->Commit(STGC_DEFAULT);
   if (FAILED(hr)) {
-    std::fprintf(stderr, "mkmst: cannot write %s: 0x%08lX\n", argv[1], static_cast<unsigned long>(hr));
+    std::fprintf(stderr, "mkmst: cannot write %s: 0x%08lX\n", argv[1],
+                 static_cast<unsigned long>(hr));
     return 1;
   }
   return 0;

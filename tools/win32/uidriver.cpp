@@ -113,11 +113,11 @@ std::string LabelKey(const std::string& s) {
 }
 
 struct Filter {
-  DWORD pid = 0;              // 0: any process
+  DWORD pid = 0;  // 0: any process
   bool visibleOnly = true;
-  bool wantCaption = false;   // match the caption exactly
+  bool wantCaption = false;  // match the caption exactly
   std::string caption;
-  std::string textPart;       // message text must contain this, when set
+  std::string textPart;  // message text must contain this, when set
 };
 
 struct EnumState {
@@ -198,6 +198,92 @@ std::vector<std::string> ComboEntries(HWND combo, LRESULT* sel) {
   return entries;
 }
 
+class ScreenDc {
+ public:
+  ScreenDc() : dc_(GetDC(nullptr)) {}
+  ~ScreenDc() {
+    if (dc_) ReleaseDC(nullptr, dc_);
+  }
+  ScreenDc(const ScreenDc&) = delete;
+  ScreenDc& operator=(const ScreenDc&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HDC dc_;
+};
+
+// A bitmap selected into a memory DC, read back pixel by pixel.
+class Canvas {
+ public:
+  Canvas(HDC like, int w, int h)
+      : dc_(CreateCompatibleDC(like)), bmp_(CreateCompatibleBitmap(like, w, h)) {
+    if (dc_ && bmp_) old_ = SelectObject(dc_, bmp_);
+  }
+  ~Canvas() {
+    if (old_) SelectObject(dc_, old_);
+    if (bmp_) DeleteObject(bmp_);
+    if (dc_) DeleteDC(dc_);
+  }
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+  bool ok() const { return old_ != nullptr; }
+  HDC dc() const { return dc_; }
+
+ private:
+  HDC dc_;
+  HBITMAP bmp_;
+  HGDIOBJ old_ = nullptr;
+};
+
+// Which standard icon a message box shows. Its handle belongs to the other
+// process, so the screen is compared with each standard icon drawn here,
+// only where that icon is opaque (drawn on black and on white alike).
+std::string IconName(HWND iconControl) {
+  if (!IsWindowVisible(iconControl)) return "hidden";
+  RECT r;
+  if (!GetWindowRect(iconControl, &r)) return "unknown";
+  int w = r.right - r.left, h = r.bottom - r.top;
+  if (w <= 0 || h <= 0 || w > 256 || h > 256) return "unknown";
+  ScreenDc screen;
+  if (!screen.get()) return "unknown";
+  Canvas shot(screen.get(), w, h);
+  if (!shot.ok() || !BitBlt(shot.dc(), 0, 0, w, h, screen.get(), r.left, r.top, SRCCOPY))
+    return "unknown";
+  struct Candidate {
+    const char* name;
+    LPCSTR id;
+  } const candidates[] = {{"hand", IDI_HAND},
+                          {"question", IDI_QUESTION},
+                          {"exclamation", IDI_EXCLAMATION},
+                          {"asterisk", IDI_ASTERISK}};
+  std::string best = "unknown";
+  double bestScore = 0.0;
+  for (const Candidate& c : candidates) {
+    HICON icon = LoadIconA(nullptr, c.id);
+    Canvas black(screen.get(), w, h), white(screen.get(), w, h);
+    if (!icon || !black.ok() || !white.ok()) continue;
+    RECT all = {0, 0, w, h};
+    FillRect(black.dc(), &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    FillRect(white.dc(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    DrawIconEx(black.dc(), 0, 0, icon, w, h, 0, nullptr, DI_NORMAL);
+    DrawIconEx(white.dc(), 0, 0, icon, w, h, 0, nullptr, DI_NORMAL);
+    long opaque = 0, same = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        COLORREF b = GetPixel(black.dc(), x, y);
+        if (b != GetPixel(white.dc(), x, y)) continue;
+        ++opaque;
+        if (GetPixel(shot.dc(), x, y) == b) ++same;
+      }
+    double score = opaque ? static_cast<double>(same) / static_cast<double>(opaque) : 0.0;
+    if (score > bestScore) {
+      bestScore = score;
+      best = c.name;
+    }
+  }
+  return bestScore >= 0.9 ? best : "unknown";
+}
+
 void Dump(HWND w) {
   std::printf("window: %p pid=%lu\n", static_cast<void*>(w), ProcessOf(w));
   std::printf("caption: %s\n", Caption(w).c_str());
@@ -213,14 +299,15 @@ void Dump(HWND w) {
       std::printf("button: %d %s\n", id, ControlText(c).c_str());
     } else if (lstrcmpiA(cls.c_str(), "Static") == 0) {
       if ((style & SS_TYPEMASK) == SS_ICON)
-        std::printf("icon: %d\n", id);
+        std::printf("icon: %d %s\n", id, IconName(c).c_str());
       else
         std::printf("static: %d %s\n", id, ControlText(c).c_str());
     } else if (lstrcmpiA(cls.c_str(), "ComboBox") == 0) {
       LRESULT sel = CB_ERR;
       std::vector<std::string> entries = ComboEntries(c, &sel);
-      std::printf("combo: %d style=0x%08lX count=%u sel=%ld\n", id, static_cast<unsigned long>(style),
-                  static_cast<unsigned>(entries.size()), static_cast<long>(sel));
+      std::printf("combo: %d style=0x%08lX count=%u sel=%ld\n", id,
+                  static_cast<unsigned long>(style), static_cast<unsigned>(entries.size()),
+                  static_cast<long>(sel));
       for (size_t i = 0; i < entries.size(); ++i)
         std::printf("entry: %u %s\n", static_cast<unsigned>(i), entries[i].c_str());
     } else {
@@ -289,7 +376,8 @@ bool Select(HWND box, int comboId, const std::string& entry) {
     std::printf("error: CB_SETCURSEL failed\n");
     return false;
   }
-  PostMessageA(box, WM_COMMAND, MAKEWPARAM(comboId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(comboId, CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(combo));
   std::printf("selected: %ld %s\n", index, entries[static_cast<size_t>(index)].c_str());
   std::fflush(stdout);
   return true;
@@ -503,11 +591,16 @@ int main(int argc, char** argv) {
     for (; k < rest.size(); ++k) {
       const std::string& a = rest[k];
       if (k + 1 >= rest.size()) break;
-      if (a == "--cwd") o.cwd = rest[++k];
-      else if (a == "--exit-file") o.exitFile = rest[++k];
-      else if (a == "--pid-file") o.pidFile = rest[++k];
-      else if (a == "--answer") o.answer = rest[++k];
-      else break;
+      if (a == "--cwd")
+        o.cwd = rest[++k];
+      else if (a == "--exit-file")
+        o.exitFile = rest[++k];
+      else if (a == "--pid-file")
+        o.pidFile = rest[++k];
+      else if (a == "--answer")
+        o.answer = rest[++k];
+      else
+        break;
     }
     if (k >= rest.size()) return Usage();
     o.argv.assign(rest.begin() + static_cast<long>(k), rest.end());
