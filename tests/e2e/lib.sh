@@ -127,6 +127,14 @@ old_engine() {
 
 # Output goes to files, never into a pipe: a Wine process started first in a
 # prefix leaves the server and its services holding whatever it had open.
+# Makes the scenario's user German and proves that Wine sees it so.
+german_user() {
+  export "${german_env[@]}"
+  ui sysinfo >"$dir/sysinfo.out"
+  grep -q '^langid: 1031$' "$dir/sysinfo.out" ||
+    fail "precondition: the German locale gives $(grep '^langid' "$dir/sysinfo.out"), not 1031"
+}
+
 ui() {
   timeout $((UI_TIMEOUT + 30)) "$WINE" "$tools/uidriver.exe" -t "$UI_TIMEOUT" "$@" \
     >"$dir/ui.tmp" 2>&1 </dev/null

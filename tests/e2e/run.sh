@@ -26,7 +26,10 @@ echo "e2e: $SETUP_ARCH build under $WINE ($WINE_REASON)"
 work=$(mktemp -d /tmp/setup-e2e.XXXXXX)
 xvfb_pid=
 cleanup() {
-  [[ -d $work/template ]] && wine_stop_prefix "$work/template"
+  local p
+  for p in "$work/template" "$work"/s-*/prefix; do
+    [[ -d $p ]] && wine_stop_prefix "$p"
+  done
   [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null
   if [[ ${SETUP_E2E_KEEP:-0} == 1 ]]; then
     rm -rf "$work/template"
@@ -54,6 +57,11 @@ for f in "$tools/uidriver.exe" "$tools/bootprog.exe" "$tools/mkmst.exe" "$tools/
   fi
 done
 setup_exe=$build/SETUP.EXE
+if [[ ! -f $setup_exe ]]; then
+  echo "e2e: $setup_exe missing: SETUP.EXE did not build"
+  echo "0 passed, 1 failed"
+  exit 1
+fi
 
 # One virtual display for the whole suite.
 if ! start_xvfb; then

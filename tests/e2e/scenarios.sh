@@ -29,7 +29,7 @@ scenarios=(
 # The product is installed in the user's language when its transform lies
 # beside the package: no question asked, even though three are offered.
 sc_german_default_transform() {
-  export "${german_env[@]}"
+  german_user
   make_medium std.msi 0007 0009 0012
   add_program Bootstrap/prereq.exe
   mkdir -p "$dir/cwd"
@@ -96,7 +96,7 @@ sc_close_language_dialog() {
 # Unattended, the language named "English" is taken; the German user has no
 # transform of his own here, so the row decides.
 sc_silent_takes_english_row() {
-  export "${german_env[@]}"
+  german_user
   make_medium std.msi 0009 0012
   add_program Bootstrap/prereq.exe
   mkdir -p "$dir/cwd"
