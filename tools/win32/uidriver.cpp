@@ -14,6 +14,13 @@
 //                                  dialog of the process given by --pid
 //     sysinfo                      language, Windows version, msi.dll version
 //     run [--cwd DIR] [--exit-file F] [--pid-file F] [--answer LABEL] EXE [ARG...]
+//                                  start EXE (arguments quoted for the C
+//                                  runtime's split), wait at most -t; with
+//                                  --answer, dump every dialog of the child
+//                                  and press LABEL in it
+//
+// A --pid-file given to the other commands is waited for (within -t), so a
+// command may start before `run` has written it.
 //
 // Exit status: 0 done, 1 timeout or not found, 2 usage, 3 launch failure.
 // The Unix status of wine keeps only 8 bits, so `run` prints the child's full
