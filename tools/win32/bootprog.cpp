@@ -29,15 +29,6 @@ class FileHandle {
   HANDLE h_;
 };
 
-std::string ModuleName() {
-  std::vector<char> buf(32768, '\0');
-  DWORD n = GetModuleFileNameA(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-  if (n == 0 || n >= buf.size()) return "?";
-  std::string path(buf.data(), n);
-  size_t slash = path.find_last_of("\\/");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string Upper(std::string s) {
   if (!s.empty()) CharUpperBuffA(&s[0], static_cast<DWORD>(s.size()));
   return s;
@@ -46,6 +37,13 @@ std::string Upper(std::string s) {
 std::string BaseName(const std::string& path) {
   size_t slash = path.find_last_of("\\/");
   return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string ModuleName() {
+  std::vector<char> buf(32768, '\0');
+  DWORD n = GetModuleFileNameA(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+  if (n == 0 || n >= buf.size()) return "?";
+  return BaseName(std::string(buf.data(), n));
 }
 
 std::string Arguments(const std::string& self) {
