@@ -66,6 +66,25 @@ else
   record "SETUP.EXE checks" 0 1
 fi
 
+# The Win32 layer's own tests, under Wine on a virtual display.
+source scripts/wine-common.sh
+if wine_select; then
+  layer_test=$build/$SETUP_ARCH/win32_layer_test.exe
+  layer_work=$(mktemp -d)
+  if [[ -f $layer_test ]] && wine_make_prefix "$layer_work/prefix" &&
+    WINEPREFIX=$layer_work/prefix timeout 300 xvfb-run -a "$WINE" "$layer_test" >"$layer_work/log" 2>&1; then
+    tail -1 "$layer_work/log"
+    record "Win32 layer under Wine ($SETUP_ARCH)" 1 0
+  else
+    tail -40 "$layer_work/log" 2>/dev/null
+    record "Win32 layer under Wine ($SETUP_ARCH)" 0 1
+  fi
+  wine_stop_prefix "$layer_work/prefix"
+  rm -rf "$layer_work"
+else
+  record "Win32 layer under Wine" 0 1
+fi
+
 if [[ -x tests/e2e/run.sh ]]; then
   log=$(mktemp)
   bash tests/e2e/run.sh 2>&1 | tee "$log"
