@@ -46,6 +46,7 @@ void Win32ControllerWindow::RunMessageLoop() {
     if (got == 0 || got == -1) return;
     HWND languageDialog = languageView_.Handle();
     if (languageDialog && ::IsDialogMessageA(languageDialog, &message)) continue;
+    if (progressDialog_ && ::IsDialogMessageA(progressDialog_, &message)) continue;
     ::TranslateMessage(&message);
     ::DispatchMessageA(&message);
   }

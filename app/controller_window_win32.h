@@ -25,10 +25,19 @@ class Win32ControllerWindow final : public ControllerWindow {
   void PostSetupInstall() override;
   void PostQuit() override;
   void PostQuitToWindow() override;
-  // Keyboard input for the language dialog goes through IsDialogMessage,
-  // so Enter and Tab work in it. Ends on WM_QUIT, or when GetMessage fails.
+  // Keyboard input for the language and progress dialogs goes through
+  // IsDialogMessage, so Enter, Escape and Tab work in them. Ends on
+  // WM_QUIT, or when GetMessage fails.
   void RunMessageLoop() override;
   intptr_t SendSetupInstall() override;
+
+  // The window the worker sends to and the floppy route's dialogs are owned
+  // by; null before Create and after Destroy.
+  HWND Handle() const { return window_.get(); }
+  ControllerDialog* Controller() const { return controller_; }
+  // The extraction progress dialog while it exists, so that the loop gives
+  // it keyboard input too; null when there is none.
+  void SetProgressDialog(HWND dialog) { progressDialog_ = dialog; }
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -37,6 +46,7 @@ class Win32ControllerWindow final : public ControllerWindow {
   Win32LanguageDialogView& languageView_;
   ControllerDialog* controller_ = nullptr;
   WindowHandle window_;
+  HWND progressDialog_ = nullptr;
 };
 
 }  // namespace setup::win32

@@ -1,0 +1,89 @@
+#include "floppy/progress_dialog_win32.h"
+
+#include <commctrl.h>
+
+#include "app/procedure_boundary_win32.h"
+#include "resources/resource.h"
+#include "support/window_placement_win32.h"
+
+namespace setup::win32 {
+
+bool Win32ExtractProgressView::Create(ExtractProgressDialog& dialog) {
+  Destroy();
+  dialog_ = &dialog;
+  HWND created =
+      ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_EXTRACT_PROGRESS),
+                           owner_.Handle(), DialogProc, reinterpret_cast<LPARAM>(this));
+  window_.reset(created);
+  if (!window_.valid()) return false;
+  owner_.SetProgressDialog(window_.get());
+  return true;
+}
+
+void Win32ExtractProgressView::Destroy() { window_.reset(); }
+
+void Win32ExtractProgressView::SetTotalProgress(int range, int position) {
+  SetBar(IDC_TOTAL_BAR, range, position);
+}
+
+void Win32ExtractProgressView::SetDiskProgress(int range, int position) {
+  SetBar(IDC_DISK_BAR, range, position);
+}
+
+void Win32ExtractProgressView::SetDiskNumberText(const std::string& text) {
+  if (window_.valid()) ::SetDlgItemTextA(window_.get(), IDC_DISK_NUMBER, text.c_str());
+}
+
+// Wine repaints a progress bar at once on every PBM_SETPOS, which costs far
+// more than the copy of a chunk. With redraw off around the two messages the
+// bar only becomes invalid, and is painted when the message loop next has
+// nothing else to do.
+void Win32ExtractProgressView::SetBar(int id, int range, int position) {
+  if (!window_.valid()) return;
+  HWND bar = ::GetDlgItem(window_.get(), id);
+  if (!bar) return;
+  ::SendMessageA(bar, WM_SETREDRAW, FALSE, 0);
+  ::SendMessageA(bar, PBM_SETRANGE32, 0, range);
+  ::SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  ::SendMessageA(bar, WM_SETREDRAW, TRUE, 0);
+  ::InvalidateRect(bar, nullptr, FALSE);
+}
+
+INT_PTR CALLBACK Win32ExtractProgressView::DialogProc(HWND window, UINT message, WPARAM wParam,
+                                                      LPARAM lParam) {
+  if (message == WM_INITDIALOG) ::SetWindowLongPtrA(window, DWLP_USER, lParam);
+  auto* self = reinterpret_cast<Win32ExtractProgressView*>(::GetWindowLongPtrA(window, DWLP_USER));
+  if (!self) return FALSE;
+  try {
+    return self->HandleMessage(window, message, wParam);
+  } catch (...) {
+    ReportProcedureFailure(self->owner_.Controller());
+    return TRUE;
+  }
+}
+
+INT_PTR Win32ExtractProgressView::HandleMessage(HWND window, UINT message, WPARAM wParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      CenterOnWorkArea(window);
+      return TRUE;
+    case WM_COMMAND:
+      // Exit only asks the worker to stop; the dialog stays until the worker
+      // reports its end. Enter and Escape arrive as IDOK and IDCANCEL and are
+      // swallowed, so neither closes the dialog under the copy.
+      if (LOWORD(wParam) == IDC_EXTRACT_EXIT && HIWORD(wParam) == BN_CLICKED) {
+        if (dialog_) dialog_->OnExitPressed();
+        return TRUE;
+      }
+      return LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL;
+    case WM_NCDESTROY:
+      ::SetWindowLongPtrA(window, DWLP_USER, 0);
+      if (window_.get() == window) window_.release();
+      owner_.SetProgressDialog(nullptr);
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace setup::win32

@@ -1,0 +1,40 @@
+// The "Extracting files ..." dialog's window: template 136, modeless, owned
+// by the controller window, shown by its template. It only displays what the
+// controller hands it; its Exit button sets the dialog's exitPressed.
+#pragma once
+
+#include <windows.h>
+
+#include "app/controller_window_win32.h"
+#include "floppy/extraction_views.h"
+#include "support/handles_win32.h"
+
+namespace setup::win32 {
+
+class Win32ExtractProgressView final : public ExtractProgressView {
+ public:
+  // The owner's window must exist when Create is called; the owner must
+  // outlive this view.
+  explicit Win32ExtractProgressView(Win32ControllerWindow& owner) : owner_(owner) {}
+  Win32ExtractProgressView(const Win32ExtractProgressView&) = delete;
+  Win32ExtractProgressView& operator=(const Win32ExtractProgressView&) = delete;
+  ~Win32ExtractProgressView() override { Destroy(); }
+
+  bool Create(ExtractProgressDialog& dialog) override;
+  void Destroy() override;
+  bool Exists() const override { return window_.valid(); }
+  void SetTotalProgress(int range, int position) override;
+  void SetDiskProgress(int range, int position) override;
+  void SetDiskNumberText(const std::string& text) override;
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam);
+  void SetBar(int id, int range, int position);
+
+  Win32ControllerWindow& owner_;
+  ExtractProgressDialog* dialog_ = nullptr;
+  WindowHandle window_;
+};
+
+}  // namespace setup::win32
