@@ -1,0 +1,47 @@
+// The extraction worker's thread and its link to the controller window: the
+// worker's messages are sent with SendMessageA, its disk prompt is a message
+// box on the worker thread.
+#pragma once
+
+#include <windows.h>
+
+#include "app/controller_window_win32.h"
+#include "floppy/extraction_views.h"
+#include "support/handles_win32.h"
+
+namespace setup::win32 {
+
+class Win32WorkerThreads final : public WorkerThreads, private WorkerLink {
+ public:
+  // controller's window must exist when Start is called.
+  explicit Win32WorkerThreads(Win32ControllerWindow& controller) : controller_(controller) {}
+  Win32WorkerThreads(const Win32WorkerThreads&) = delete;
+  Win32WorkerThreads& operator=(const Win32WorkerThreads&) = delete;
+  // Cancels a disk prompt and waits a bounded time for the worker; a worker
+  // that still has not ended is left to the end of the process.
+  ~Win32WorkerThreads() override;
+
+  // One worker per object: false when one was already started.
+  bool Start(ExtractThread& thread) override;
+  bool WaitForEnd(uint32_t milliseconds) override;
+  void CancelPrompt() override;
+
+ private:
+  static DWORD WINAPI ThreadProc(void* parameter);
+  DWORD RunWorker() noexcept;
+  // WorkerLink, on the worker thread.
+  void Send(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+  int ShowDiskPrompt(const std::string& text, const std::string& caption) override;
+
+  Win32ControllerWindow& controller_;
+  // The process-wide target of the worker's messages: written before the
+  // thread starts, only read after.
+  HWND controllerWindow_ = nullptr;
+  ExtractThread* thread_ = nullptr;
+  KernelHandle handle_;
+  DWORD threadId_ = 0;
+  // Worker thread only: whether WM_EXTRACT_END went out.
+  bool endSent_ = false;
+};
+
+}  // namespace setup::win32
