@@ -10,6 +10,9 @@
 #include "app/controller_window_win32.h"
 #include "app/language_dialog_win32.h"
 #include "app/setup_app.h"
+#include "floppy/progress_dialog_win32.h"
+#include "floppy/temp_space_dialog_win32.h"
+#include "floppy/worker_threads_win32.h"
 #include "installer/dispatch_win32.h"
 #include "support/file_system_win32.h"
 #include "support/message_boxes_win32.h"
@@ -47,7 +50,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   try {
     setup::win32::Win32LanguageDialogView languageView;
     setup::win32::Win32ControllerWindow window(languageView);
-    setup::SetupApp app(context, window, languageView);
+    setup::win32::Win32ExtractProgressView progressView(window);
+    setup::win32::Win32TempSpaceDialogView tempSpaceView;
+    setup::win32::Win32WorkerThreads threads(window);
+    setup::FloppyViews floppy{progressView, tempSpaceView, threads};
+    setup::SetupApp app(context, window, languageView, &floppy);
     // The C runtime's own split of the command line.
     return static_cast<int>(app.InitInstance(std::vector<std::string>(__argv, __argv + __argc)));
   } catch (...) {
