@@ -40,6 +40,9 @@ uitext_idt() {
 #                 an ordinary UIText row
 #   noenglish.msi Deutsch, Francais and "english" in lower case
 #   fail.msi      std.msi whose execution sequence raises an error
+#   single.msi    Francais only
+#   nolang.msi    no language row: an ordinary row and a lower-case "lang" key
+#   runtime.msi   a prerequisite package with a file of its own
 #   empty.mst     a transform that changes nothing
 build_packages() {
   local p=$work/pkgs
@@ -57,6 +60,16 @@ build_packages() {
   printf 'Lang0007\tDeutsch\nLang0012\tFrancais\nLang0009\tenglish\n' | uitext_idt >"$p/noenglish.idt"
   cp "$p/base.msi" "$p/noenglish.msi"
   msibuild "$p/noenglish.msi" -i "$p/noenglish.idt" || return 1
+
+  printf 'Lang0012\tFrancais\nbytes\tbytes\n' | uitext_idt >"$p/single.idt"
+  cp "$p/base.msi" "$p/single.msi"
+  msibuild "$p/single.msi" -i "$p/single.idt" || return 1
+
+  printf 'bytes\tbytes\nlang0009\tEnglish\n' | uitext_idt >"$p/nolang.idt"
+  cp "$p/base.msi" "$p/nolang.msi"
+  msibuild "$p/nolang.msi" -i "$p/nolang.idt" || return 1
+
+  (cd "$root/tests/e2e" && wixl -o "$p/runtime.msi" Runtime.wxs) || return 1
 
   # Type 19: show the error text and end the installation with failure.
   cp "$p/std.msi" "$p/fail.msi"

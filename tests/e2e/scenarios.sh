@@ -8,6 +8,8 @@ scenarios=(
   german_default_transform
   english_user_chooses_language
   close_language_dialog
+  single_language_no_dialog
+  no_language_rows
   silent_takes_english_row
   silent_without_english_row
   failing_package
@@ -15,6 +17,7 @@ scenarios=(
   bootstrap_arguments_and_msi_folders
   bootstrap_failure_stops_walk
   bootstrap_program_cannot_start
+  bootstrap_package_installed_first
   installdir_with_blank_and_log
   engine_update_winnt
   engine_update_win9x
@@ -90,6 +93,29 @@ sc_close_language_dialog() {
   ui --pid-file "$(winpath "$dir/pid")" close-controller >>"$dir/ui.out"
   setup_finish
   expect_code 1602
+  expect_log
+}
+
+# One language on offer: taken without a question.
+sc_single_language_no_dialog() {
+  make_medium single.msi 0012
+  mkdir -p "$dir/cwd"
+  setup_run --answer --cwd "$dir/cwd" /l
+  expect_code 0
+  expect_no_dialog
+  expect_installed
+  expect_line "$dir/cwd/setup.log" "Property(S): TRANSFORMS = $(winpath "$medium")\\0012_l.mst" \
+    "installer log"
+}
+
+# A package without language rows ("lang0009" in lower case is not one):
+# nothing to choose from.
+sc_no_language_rows() {
+  make_medium nolang.msi 0012
+  fake_msiexec 0
+  setup_run --answer
+  expect_message_box "Installation Error" "No availiable language found."
+  expect_code 1603
   expect_log
 }
 
@@ -204,6 +230,20 @@ sc_bootstrap_program_cannot_start() {
   expect_no_dialog
   expect_log "a_ok.exe|"
   expect_installed
+}
+
+# A package in Bootstrap\ is installed in-process before the product.
+sc_bootstrap_package_installed_first() {
+  make_medium std.msi 0009
+  mkdir -p "$medium/Bootstrap"
+  cp "$work/pkgs/runtime.msi" "$medium/Bootstrap/Runtime.msi"
+  setup_run --answer
+  expect_code 0
+  expect_no_dialog
+  expect_installed
+  local pf
+  pf=$(dirname "$(dirname "$(product_file)")")
+  [[ -f "$pf/Sample Runtime/runtime.txt" ]] || fail "the Bootstrap package was not installed"
 }
 
 # A property with a blank reaches the installer whole; the verbose log is
