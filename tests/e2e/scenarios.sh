@@ -17,7 +17,7 @@ scenarios=(
   bootstrap_arguments_and_msi_folders
   bootstrap_failure_stops_walk
   bootstrap_program_cannot_start
-  bootstrap_package_installed_first
+  bootstrap_package_installed
   installdir_with_blank_and_log
   engine_update_winnt
   engine_update_win9x
@@ -233,7 +233,7 @@ sc_bootstrap_program_cannot_start() {
 }
 
 # A package in Bootstrap\ is installed in-process before the product.
-sc_bootstrap_package_installed_first() {
+sc_bootstrap_package_installed() {
   make_medium std.msi 0009
   mkdir -p "$medium/Bootstrap"
   cp "$work/pkgs/runtime.msi" "$medium/Bootstrap/Runtime.msi"
