@@ -232,7 +232,7 @@ sc_bootstrap_program_cannot_start() {
   expect_installed
 }
 
-# A package in Bootstrap\ is installed in-process before the product.
+# A package in Bootstrap\ is installed in-process, and the product as well.
 sc_bootstrap_package_installed() {
   make_medium std.msi 0009
   mkdir -p "$medium/Bootstrap"
