@@ -135,11 +135,9 @@ old_engine() {
   sys=$(wine_system_folder "$prefix")
   rm -f "$sys/msi.dll"
   cp "$tools/oldmsi.dll" "$sys/msi.dll"
-  export WINEDLLOVERRIDES="mscoree,mshtml=;msi=n"
+  export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;msi=n"
 }
 
-# Output goes to files, never into a pipe: a Wine process started first in a
-# prefix leaves the server and its services holding whatever it had open.
 # Makes the scenario's user German and proves that Wine sees it so.
 german_user() {
   export "${german_env[@]}"
@@ -148,6 +146,8 @@ german_user() {
     fail "precondition: the German locale gives $(grep '^langid' "$dir/sysinfo.out"), not 1031"
 }
 
+# Output goes to files, never into a pipe: a Wine process started first in a
+# prefix leaves the server and its services holding whatever it had open.
 ui() {
   timeout $((UI_TIMEOUT + 30)) "$WINE" "$tools/uidriver.exe" -t "$UI_TIMEOUT" "$@" \
     >"$dir/ui.tmp" 2>&1 </dev/null
