@@ -6,8 +6,9 @@ namespace setup::win32 {
 namespace {
 
 // What the destructor grants a worker that is still running: long enough to
-// leave a chunk, short enough that the process always ends.
-constexpr uint32_t kDestructorWait = 2000;
+// leave a chunk or close its prompt (Wine without a window manager waits two
+// seconds for a hidden window), short enough that the process always ends.
+constexpr uint32_t kDestructorWait = 5000;
 
 BOOL CALLBACK CancelIfDialog(HWND window, LPARAM) {
   char className[16] = {};
