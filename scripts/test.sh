@@ -79,6 +79,15 @@ if wine_select; then
     tail -40 "$layer_work/log" 2>/dev/null
     record "Win32 layer under Wine ($SETUP_ARCH)" 0 1
   fi
+  views_test=$build/$SETUP_ARCH/floppy_views_test.exe
+  if [[ -f $views_test && -d $layer_work/prefix/drive_c ]] &&
+    WINEPREFIX=$layer_work/prefix timeout 300 xvfb-run -a "$WINE" "$views_test" >"$layer_work/views.log" 2>&1; then
+    tail -1 "$layer_work/views.log"
+    record "Floppy windows under Wine ($SETUP_ARCH)" 1 0
+  else
+    tail -40 "$layer_work/views.log" 2>/dev/null
+    record "Floppy windows under Wine ($SETUP_ARCH)" 0 1
+  fi
   wine_stop_prefix "$layer_work/prefix"
   rm -rf "$layer_work"
 else
