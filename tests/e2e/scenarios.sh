@@ -26,7 +26,9 @@ scenarios=(
   msiexec_exit_3010
   msiexec_exit_1602
   msiexec_exact_arguments
-  floppy_manifest_placeholder
+  floppy_set_installs
+  floppy_disk_refused
+  floppy_unreadable_manifest
 )
 
 # The product is installed in the user's language when its transform lies
@@ -360,12 +362,55 @@ sc_msiexec_exact_arguments() {
   expect_log "msiexec.exe| /qr SILENT=TRUE SILENT_INSTALL_PATH=\"D:\\Say \"\"Q\"\"\" /I \"$m\\Product.msi\" TRANSFORMS=\"$m\\0009_l.mst\" NOTE=\"say \"\"hi\"\"\""
 }
 
-# Placeholder until the floppy route exists: a manifest beside SETUP.EXE
-# ends the run with the copy failure message. Replace with the real floppy
-# scenarios when they land.
-sc_floppy_manifest_placeholder() {
+# The floppy route: the set is joined into the temporary folder, the product
+# is installed from there, and the copied files are removed afterwards.
+sc_floppy_set_installs() {
+  if [[ ! -d $work/pkgs/floppy-set ]]; then
+    skip "mkdiskset was not built"
+    return 0
+  fi
+  medium=$dir/floppy
+  cp -a "$work/pkgs/floppy-set" "$medium"
+  setup_run --answer
+  expect_code 0
+  [[ -z $(grep -E '^caption: (Installation Error|Error|Please Insert Disk)$' "$dir/run.out") ]] ||
+    fail "unexpected message: $(grep -E '^(caption|text):' "$dir/run.out" | tr '\n' ' ')"
+  expect_log "prereq.exe|"
+  expect_installed
+  local temp left
+  temp=$(ls -d "$prefix"/drive_c/users/*/Temp 2>/dev/null | head -n 1)
+  [[ -n $temp ]] || fail "no temporary folder in the prefix"
+  left=$(cd "$temp" 2>/dev/null && ls -d Setup.msi 0009_l.mst Bootstrap 2>/dev/null | tr '\n' ' ')
+  [[ -z $left ]] || fail "copied files left in the temporary folder: $left"
+}
+
+# No volume beside the manifest: the user is asked for disk 1, cancels, and
+# the copy fails.
+sc_floppy_disk_refused() {
+  make_medium -
+  printf '1,Setup.msi,10240\r\n' >"$medium/Files.id"
+  setup_start
+  ui --pid-file "$(winpath "$dir/pid")" wait "Please Insert Disk" >"$dir/prompt.out"
+  local block
+  block=$(dump_block "$dir/prompt.out" 1)
+  grep -q '^text: Please insert disk number 1 *$' <<<"$block" ||
+    fail "disk prompt text: [$(sed -n 's/^text: //p' <<<"$block")]"
+  expect_eq "disk prompt buttons" "$(grep '^button:' <<<"$block" | sed 's/^button: [0-9]* //' | tr '\n' ',')" \
+    "&Retry,Cancel,"
+  grep -q '^icon: [0-9]* question$' <<<"$block" || fail "disk prompt icon: [$(grep '^icon:' <<<"$block")]"
+  ui --pid-file "$(winpath "$dir/pid")" press "Please Insert Disk" Cancel >>"$dir/ui.out"
+  ui --pid-file "$(winpath "$dir/pid")" wait "Installation Error" >"$dir/box.out"
+  ui --pid-file "$(winpath "$dir/pid")" press "Installation Error" OK >>"$dir/ui.out"
+  setup_finish
+  expect_message_box "Installation Error" "Error copying files from disks. Installation failed." \
+    "$dir/box.out"
+  expect_code 1603
+}
+
+# A manifest that cannot be read (here a folder of that name) fails the copy.
+sc_floppy_unreadable_manifest() {
   make_medium std.msi 0009
-  : >"$medium/Files.id"
+  mkdir "$medium/Files.id"
   fake_msiexec 0
   setup_run --answer
   expect_message_box "Installation Error" "Error copying files from disks. Installation failed."
