@@ -7,6 +7,12 @@
 #include "support/window_placement_win32.h"
 
 namespace setup::win32 {
+namespace {
+
+constexpr UINT_PTR kRepaintTimer = 1;
+constexpr UINT kRepaintInterval = 33;  // milliseconds
+
+}  // namespace
 
 bool Win32ExtractProgressView::Create(ExtractProgressDialog& dialog) {
   Destroy();
@@ -35,9 +41,10 @@ void Win32ExtractProgressView::SetDiskNumberText(const std::string& text) {
 }
 
 // Wine repaints a progress bar at once on every PBM_SETPOS, which costs far
-// more than the copy of a chunk. With redraw off around the two messages the
-// bar only becomes invalid, and is painted when the message loop next has
-// nothing else to do.
+// more than the copy of a chunk, and a paint after each of the worker's
+// messages still bounds the copy by the repaints. So the bars take every
+// range and position with redraw off, and the repaint timer shows their
+// latest state about thirty times a second.
 void Win32ExtractProgressView::SetBar(int id, int range, int position) {
   if (!window_.valid()) return;
   HWND bar = ::GetDlgItem(window_.get(), id);
@@ -46,7 +53,7 @@ void Win32ExtractProgressView::SetBar(int id, int range, int position) {
   ::SendMessageA(bar, PBM_SETRANGE32, 0, range);
   ::SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
   ::SendMessageA(bar, WM_SETREDRAW, TRUE, 0);
-  ::InvalidateRect(bar, nullptr, FALSE);
+  barsChanged_ = true;
 }
 
 INT_PTR CALLBACK Win32ExtractProgressView::DialogProc(HWND window, UINT message, WPARAM wParam,
@@ -66,6 +73,16 @@ INT_PTR Win32ExtractProgressView::HandleMessage(HWND window, UINT message, WPARA
   switch (message) {
     case WM_INITDIALOG:
       CenterOnWorkArea(window);
+      barsChanged_ = false;
+      ::SetTimer(window, kRepaintTimer, kRepaintInterval, nullptr);
+      return TRUE;
+    case WM_TIMER:
+      if (wParam != kRepaintTimer) return FALSE;
+      if (barsChanged_) {
+        barsChanged_ = false;
+        ::InvalidateRect(::GetDlgItem(window, IDC_TOTAL_BAR), nullptr, FALSE);
+        ::InvalidateRect(::GetDlgItem(window, IDC_DISK_BAR), nullptr, FALSE);
+      }
       return TRUE;
     case WM_COMMAND:
       // Exit only asks the worker to stop; the dialog stays until the worker

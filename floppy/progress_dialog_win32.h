@@ -35,6 +35,8 @@ class Win32ExtractProgressView final : public ExtractProgressView {
   Win32ControllerWindow& owner_;
   ExtractProgressDialog* dialog_ = nullptr;
   WindowHandle window_;
+  // A bar took a new range or position that is not painted yet.
+  bool barsChanged_ = false;
 };
 
 }  // namespace setup::win32
