@@ -240,16 +240,25 @@ expect_line() {  # FILE LINE DESCRIPTION
   grep -Fxq -- "$2" "$1" || fail "$3: no line [$2] in $(basename "$1")"
 }
 
+# The message boxes among the dumped dialogs: those with a message text. A
+# progress dialog that flashes by may be dumped as well; it is not one.
+message_boxes() {  # FILE
+  awk '/^window:/ {block = ""; box = 0}
+       {block = block $0 "\n"}
+       /^text:/ {box = 1}
+       /^end$/ && box {printf "%s", block}' "$1" 2>/dev/null
+}
+
 # The one message box a run showed: caption, text, and what makes it
 # MB_OK | MB_ICONHAND | MB_SYSTEMMODAL on screen: a single OK button, the
 # stop-sign icon (recognised on screen by uidriver), and (under Wine) the
 # topmost extended style of a system-modal box.
 expect_message_box() {  # CAPTION TEXT [FILE]
-  local file=${3:-$dir/run.out} block
-  local n
-  n=$(dialog_count "$file")
+  local file=${3:-$dir/run.out} boxes block n
+  boxes=$(message_boxes "$file")
+  n=$(grep -c '^window:' <<<"$boxes")
   [[ $n == 1 ]] || fail "expected exactly one message box, saw $n"
-  block=$(dump_block "$file" 1)
+  block=$(dump_block <(printf '%s\n' "$boxes") 1)
   grep -Fxq "caption: $1" <<<"$block" || fail "caption: expected [$1], saw [$(sed -n 's/^caption: //p' <<<"$block")]"
   grep -Fxq "text: $2" <<<"$block" || fail "text: expected [$2], saw [$(sed -n 's/^text: //p' <<<"$block")]"
   local buttons
