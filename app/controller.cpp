@@ -120,7 +120,10 @@ bool ControllerDialog::StopWorker() {
 }
 
 void ControllerDialog::OnExtractBegin() {
-  if (progressDialog && !quitting_) progressDialog->View().Create(*progressDialog);
+  if (!progressDialog || quitting_) return;
+  // Without its dialog the user could not leave the copy: it is stopped and
+  // reported as a failed copy.
+  if (!progressDialog->View().Create(*progressDialog)) worker.copier.RequestStop();
 }
 
 void ControllerDialog::OnExtractEnd() {

@@ -28,6 +28,27 @@ uint32_t SetupApp::InitInstance(const std::vector<std::string>& arguments) {
     c.messages.ShowInternalError();
     return c.outcome.ExitCode();
   }
+  // On every way out, also by an exception: the worker is stopped before
+  // the controller it reports to and the engine state it uses go away, and
+  // the window is destroyed before its controller.
+  struct RunEnd {
+    ControllerDialog& controller;
+    ControllerWindow& window;
+    FloppyViews* floppy;
+    RunOutcome& outcome;
+    bool stopped = false;
+    void StopWorker() {
+      if (stopped) return;
+      stopped = true;
+      if (!controller.StopWorker() && floppy != nullptr) {
+        floppy->threads.EndProcess(outcome.ExitCode());
+      }
+    }
+    ~RunEnd() {
+      StopWorker();
+      window.Destroy();
+    }
+  } runEnd{controller, window_, floppy_, c.outcome};
   controller.CopyOptions(info);
 
   std::string sourceFolder = SourceFolderFromModulePath(c.services.system.ModulePath().value_or(""));
@@ -75,14 +96,13 @@ uint32_t SetupApp::InitInstance(const std::vector<std::string>& arguments) {
 
   // A Close command can end the loop while the worker still copies: it is
   // stopped first, and the files are removed only once it has left the
-  // engine (a worker that does not end leaves them, rather than racing).
-  const bool workerDone = controller.StopWorker();
-  if (workerDone && !extractionFolder.empty()) RemoveExtractedFiles(copier, extractionFolder);
-  window_.Destroy();
-  if (workerDone && controller.tempFolderCreated && !acceptedFolder.empty()) {
+  // engine.
+  runEnd.StopWorker();
+  if (!extractionFolder.empty()) RemoveExtractedFiles(copier, extractionFolder);
+  if (controller.tempFolderCreated && !acceptedFolder.empty()) {
     c.fileUtils.RemoveFolder(acceptedFolder);
   }
-  if (workerDone) c.engine.manifest.Clear();
+  c.engine.manifest.Clear();
   return c.outcome.ExitCode();
 }
 

@@ -54,6 +54,10 @@ class WorkerThreads {
   virtual bool WaitForEnd(uint32_t milliseconds) = 0;
   // Answers a disk prompt the worker shows with Cancel.
   virtual void CancelPrompt() = 0;
+  // Ends the process at once with exitCode. For a worker that could not be
+  // stopped: the objects it uses must not be destroyed under it. Never
+  // returns.
+  [[noreturn]] virtual void EndProcess(uint32_t exitCode) = 0;
 };
 
 struct FloppyViews {

@@ -62,6 +62,11 @@ void Win32WorkerThreads::CancelPrompt() {
   if (threadId_ != 0) ::EnumThreadWindows(threadId_, CancelIfDialog, 0);
 }
 
+void Win32WorkerThreads::EndProcess(uint32_t exitCode) {
+  ::TerminateProcess(::GetCurrentProcess(), exitCode);
+  ::ExitProcess(exitCode);  // only if the termination itself failed
+}
+
 DWORD WINAPI Win32WorkerThreads::ThreadProc(void* parameter) {
   return static_cast<Win32WorkerThreads*>(parameter)->RunWorker();
 }

@@ -25,6 +25,9 @@ class Win32WorkerThreads final : public WorkerThreads, private WorkerLink {
   bool Start(ExtractThread& thread) override;
   bool WaitForEnd(uint32_t milliseconds) override;
   void CancelPrompt() override;
+  // TerminateProcess: the worker is stopped with the rest of the process,
+  // before anything it uses is destroyed.
+  [[noreturn]] void EndProcess(uint32_t exitCode) override;
 
  private:
   static DWORD WINAPI ThreadProc(void* parameter);

@@ -5,6 +5,7 @@
 namespace setup::testing {
 
 bool FakeProgressView::Create(ExtractProgressDialog& d) {
+  if (failCreate) return false;
   dialog = &d;
   exists = true;
   ++created;

@@ -5,6 +5,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -29,6 +30,7 @@ class FakeProgressView : public ExtractProgressView {
   void SetDiskNumberText(const std::string& text) override;
 
   ExtractProgressDialog* dialog = nullptr;
+  bool failCreate = false;
   bool exists = false;
   int created = 0;
   std::string label = "Disk Number:     1";
@@ -52,6 +54,8 @@ class FakeWorkerThreads : public WorkerThreads, private WorkerLink {
   bool Start(ExtractThread& thread) override;
   bool WaitForEnd(uint32_t milliseconds) override;
   void CancelPrompt() override;
+  // No test lets a worker hang: reaching this is a fault of the run.
+  [[noreturn]] void EndProcess(uint32_t) override { std::abort(); }
 
   bool failStart = false;
   // Answers a disk prompt on the worker thread; unset: wait until

@@ -2,6 +2,8 @@
 // own thread and talks to the controller only through "sent" messages.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "app/setup_app.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_floppy.h"
@@ -196,6 +198,15 @@ TEST_F(FloppyRoute, CloseDuringTheCopyOrAtAPromptStopsTheWorkerAndCleansUp) {
   }
 }
 
+TEST_F(FloppyRoute, AnExceptionOutOfTheLoopStillStopsTheWorkerFirst) {
+  MakeStandardSet();
+  fs.RemoveFile("D:\\Disk.2");  // the worker waits at the prompt
+  window.user = [] () -> bool { throw std::runtime_error("lost"); };
+  EXPECT_THROW(Start(), std::runtime_error);
+  EXPECT_FALSE(window.exists);
+  EXPECT_EQ(boxes.Shown().size(), 1u);  // the prompt, answered Cancel
+}
+
 TEST_F(FloppyRoute, TooLittleSpaceAsksForAnotherFolder) {
   MakeStandardSet();
   fs.freeSpace = 193000 + 100000;  // equal is not enough
@@ -236,6 +247,8 @@ TEST_F(FloppyRoute, FailuresBeforeAndDuringTheCopyHaveTheirMessages) {
        {"Installation Error: Not enough free space for temporary files.",
         "Installation Error: Error copying files from disks. Installation failed."}},
       {"write refused", [](FloppyWorld& w) { w.fs.failWritesAfterBytes = 60000; },
+       {"Installation Error: Error copying files from disks. Installation failed."}},
+      {"no progress dialog", [](FloppyWorld& w) { w.progress.failCreate = true; },
        {"Installation Error: Error copying files from disks. Installation failed."}},
   };
   for (const Row& row : rows) {
