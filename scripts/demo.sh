@@ -36,13 +36,14 @@ trap cleanup EXIT
 # The product is the 32-bit build; a machine without 32-bit Wine also gets the
 # 64-bit build of the same sources to run.
 echo "demo: building SETUP.EXE"
-for arch in win32 "$SETUP_ARCH"; do
-  if ! "$root/scripts/build.sh" "$arch" >"$work/build-$arch.log" 2>&1; then
-    tail -n 30 "$work/build-$arch.log"
-    echo "demo: build of $arch failed"
+specs=("$SETUP_ARCH")
+[[ $SETUP_ARCH == win32 ]] || specs=(win32:setup "$SETUP_ARCH")
+for spec in "${specs[@]}"; do
+  if ! "$root/scripts/build.sh" "$spec" >"$work/build-${spec%%:*}.log" 2>&1; then
+    tail -n 30 "$work/build-${spec%%:*}.log"
+    echo "demo: build of $spec failed"
     exit 1
   fi
-  [[ $arch == "$SETUP_ARCH" ]] && break
 done
 build=${SETUP_BUILD_DIR:-$root/build}/$SETUP_ARCH
 echo "demo: SETUP.EXE (win32) is $(stat -c %s "${SETUP_BUILD_DIR:-$root/build}/win32/SETUP.EXE") bytes"
