@@ -10,8 +10,17 @@
 //     press CAPTION BUTTON         wait for it, press a button (id or label)
 //     select CAPTION COMBO ENTRY   wait for it, pick a combo entry (text or #index)
 //     gone CAPTION                 wait until no such dialog is visible
-//     close-controller             post SC_CLOSE to the hidden, captionless
-//                                  dialog of the process given by --pid
+//     close-controller [CAPTION]   post SC_CLOSE to the hidden, captionless
+//                                  dialog of the process given by --pid (once
+//                                  a dialog CAPTION of it is visible, when
+//                                  given), then wait for the process to end
+//                                  and print how long that took
+//     watch CAPTION [ID...]        wait for a dialog, dump it, then poll it
+//                                  (about every millisecond) and print each
+//                                  change of the given controls (text, or a
+//                                  progress bar's position and range) with
+//                                  milliseconds since it appeared, and how
+//                                  long it was shown
 //     sysinfo                      language, Windows version, msi.dll version
 //     run [--cwd DIR] [--exit-file F] [--pid-file F] [--answer LABEL] EXE [ARG...]
 //                                  start EXE (arguments quoted for the C
@@ -26,6 +35,7 @@
 // The Unix status of wine keeps only 8 bits, so `run` prints the child's full
 // exit code and can write it to a file.
 #include <windows.h>
+#include <commctrl.h>
 #include <winver.h>
 
 #include <cstdio>
@@ -291,6 +301,17 @@ std::string IconName(HWND iconControl) {
   return bestScore >= 0.9 ? best : "unknown";
 }
 
+// "pos/low..high" of a progress bar; a cross-process PBM_GETRANGE with no
+// structure answers the low or the high end alone.
+std::string ProgressState(HWND bar) {
+  LRESULT pos = 0, low = 0, high = 0;
+  if (!SendBounded(bar, PBM_GETPOS, 0, 0, &pos) || !SendBounded(bar, PBM_GETRANGE, TRUE, 0, &low) ||
+      !SendBounded(bar, PBM_GETRANGE, FALSE, 0, &high))
+    return "unreadable";
+  return std::to_string(static_cast<long>(pos)) + "/" + std::to_string(static_cast<long>(low)) +
+         ".." + std::to_string(static_cast<long>(high));
+}
+
 void Dump(HWND w) {
   std::printf("window: %p pid=%lu\n", static_cast<void*>(w), ProcessOf(w));
   std::printf("caption: %s\n", Caption(w).c_str());
@@ -309,6 +330,12 @@ void Dump(HWND w) {
         std::printf("icon: %d %s\n", id, IconName(c).c_str());
       else
         std::printf("static: %d %s\n", id, ControlText(c).c_str());
+    } else if (lstrcmpiA(cls.c_str(), "Edit") == 0) {
+      std::printf("edit: %d style=0x%08lX %s\n", id, static_cast<unsigned long>(style),
+                  ControlText(c).c_str());
+    } else if (lstrcmpiA(cls.c_str(), PROGRESS_CLASSA) == 0) {
+      std::printf("progress: %d style=0x%08lX %s\n", id, static_cast<unsigned long>(style),
+                  ProgressState(c).c_str());
     } else if (lstrcmpiA(cls.c_str(), "ComboBox") == 0) {
       LRESULT sel = CB_ERR;
       std::vector<std::string> entries = ComboEntries(c, &sel);
@@ -334,6 +361,59 @@ HWND WaitFor(const Filter& f, DWORD timeoutMs) {
     if (GetTickCount() - start >= timeoutMs) return nullptr;
     Sleep(100);
   }
+}
+
+// The same with a 1 ms poll, for what flashes by.
+HWND WaitForFast(const Filter& f, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    std::vector<HWND> found = FindDialogs(f);
+    if (!found.empty()) return found.front();
+    if (GetTickCount() - start >= timeoutMs) return nullptr;
+    Sleep(1);
+  }
+}
+
+double MsSince(const LARGE_INTEGER& t0) {
+  LARGE_INTEGER now, freq;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&freq);
+  return 1000.0 * static_cast<double>(now.QuadPart - t0.QuadPart) /
+         static_cast<double>(freq.QuadPart);
+}
+
+// Waits for the dialog, dumps it, then follows it until it is gone (or the
+// timeout, counted from its appearance, passes).
+int Watch(const Filter& f, const std::vector<std::string>& ids, DWORD timeoutMs) {
+  HWND w = WaitForFast(f, timeoutMs);
+  if (!w) {
+    std::printf("timeout: no dialog \"%s\" after %lu s\n", f.caption.c_str(), timeoutMs / 1000);
+    return 1;
+  }
+  LARGE_INTEGER appeared;
+  QueryPerformanceCounter(&appeared);
+  std::printf("appeared\n");
+  Dump(w);
+  std::vector<std::string> last(ids.size());
+  for (;;) {
+    if (!IsWindow(w) || !IsWindowVisible(w)) break;
+    for (size_t i = 0; i < ids.size(); ++i) {
+      HWND c = GetDlgItem(w, std::atoi(ids[i].c_str()));
+      if (!c) continue;
+      std::string v = lstrcmpiA(ClassOf(c).c_str(), PROGRESS_CLASSA) == 0 ? ProgressState(c)
+                                                                          : ControlText(c);
+      if (v == last[i]) continue;
+      last[i] = v;
+      std::printf("t=%.0f %s %s\n", MsSince(appeared), ids[i].c_str(), v.c_str());
+    }
+    if (MsSince(appeared) >= timeoutMs) {
+      std::printf("timeout: still shown after %lu s\n", timeoutMs / 1000);
+      return 1;
+    }
+    Sleep(1);
+  }
+  std::printf("shown: %.1f ms\n", MsSince(appeared));
+  return 0;
 }
 
 HWND FindButton(HWND box, const std::string& which) {
@@ -558,7 +638,8 @@ int Usage() {
   std::fprintf(stderr,
                "usage: uidriver [-t SECONDS] [--pid N | --pid-file FILE] [--text TEXT] "
                "list | wait CAPTION | press CAPTION BUTTON | "
-               "select CAPTION COMBO ENTRY | gone CAPTION | close-controller | sysinfo | "
+               "select CAPTION COMBO ENTRY | gone CAPTION | close-controller [CAPTION] | "
+               "watch CAPTION [ID...] | sysinfo | "
                "run [--cwd DIR] [--exit-file F] [--pid-file F] [--answer LABEL] EXE [ARG...]\n");
   return 2;
 }
@@ -620,18 +701,57 @@ int main(int argc, char** argv) {
   }
 
   if (cmd == "close-controller") {
-    if (!pid) return Usage();
+    if (!pid || rest.size() > 1) return Usage();
     DWORD start = GetTickCount();
+    if (!rest.empty()) {
+      Filter f;
+      f.pid = pid;
+      f.wantCaption = true;
+      f.caption = rest[0];
+      if (!WaitForFast(f, timeoutMs)) {
+        std::printf("timeout: no dialog \"%s\" after %lu s\n", f.caption.c_str(), timeoutMs / 1000);
+        return 1;
+      }
+    }
+    // Opened before the close, so the end cannot be missed.
+    Handle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
     for (;;) {
       if (HWND w = FindController(pid)) {
         std::printf("controller: %p\n", static_cast<void*>(w));
-        return PostMessageA(w, WM_SYSCOMMAND, SC_CLOSE, 0) ? 0 : 1;
+        std::fflush(stdout);
+        if (!PostMessageA(w, WM_SYSCOMMAND, SC_CLOSE, 0)) return 1;
+        LARGE_INTEGER freq, posted, ended;
+        QueryPerformanceFrequency(&freq);
+        QueryPerformanceCounter(&posted);
+        if (!process.valid()) {
+          std::printf("closed: cannot watch process %lu\n", pid);
+          return 0;
+        }
+        DWORD r = WaitForSingleObject(process.get(), timeoutMs);
+        QueryPerformanceCounter(&ended);
+        double ms = 1000.0 * static_cast<double>(ended.QuadPart - posted.QuadPart) /
+                    static_cast<double>(freq.QuadPart);
+        if (r != WAIT_OBJECT_0) {
+          std::printf("timeout: process still running %.0f ms after the close\n", ms);
+          return 1;
+        }
+        std::printf("ended: %.0f ms after the close\n", ms);
+        return 0;
       }
       if (GetTickCount() - start >= timeoutMs) break;
       Sleep(100);
     }
     std::printf("timeout: no controller window of process %lu\n", pid);
     return 1;
+  }
+
+  if (cmd == "watch") {
+    if (rest.empty()) return Usage();
+    Filter f;
+    f.pid = pid;
+    f.wantCaption = true;
+    f.caption = rest[0];
+    return Watch(f, std::vector<std::string>(rest.begin() + 1, rest.end()), timeoutMs);
   }
 
   if (cmd == "list") {
