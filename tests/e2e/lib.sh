@@ -334,6 +334,7 @@ run_scenario() {
     echo "SKIP $name (${secs} s): $skip"
   elif [[ $status == 0 && ! -s $dir/failures ]]; then
     echo "PASS $name (${secs} s)"
+    [[ ${SETUP_E2E_NOTES:-0} == 1 && -s $dir/notes ]] && sed 's/^/  | /' "$dir/notes"
     ((passed++))
   else
     echo "FAIL $name (${secs} s)"

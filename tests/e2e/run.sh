@@ -5,6 +5,8 @@
 #
 # Usage: tests/e2e/run.sh            (all scenarios)
 #        SETUP_E2E_ONLY=regex tests/e2e/run.sh
+#        SETUP_E2E_NOTES=1 also prints the notes of passed scenarios
+#        (exit codes, timings).
 #        SETUP_E2E_KEEP=1 keeps the work folder (without prefixes) of failed
 #        scenarios.
 # Prints one line per scenario and, last, "N passed, N failed".
@@ -12,6 +14,7 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/scripts/wine-common.sh"
 source "$root/tests/e2e/lib.sh"
+source "$root/tests/e2e/scenarios.sh"
 
 suite_start=$(date +%s)
 passed=0 failed=0
@@ -87,11 +90,16 @@ if ! wine_make_prefix "$work/template"; then
   echo "0 passed, 1 failed"
   exit 1
 fi
+# Without a window manager Wine waits up to two seconds for every captioned
+# window that is hidden or destroyed, unless it manages the windows itself.
+WINEPREFIX=$work/template timeout 60 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' \
+  /v Managed /d N /f </dev/null >/dev/null 2>&1
 build_packages || { echo "e2e: cannot build the test packages"; echo "0 passed, 1 failed"; exit 1; }
+source "$root/tests/e2e/floppy_scenarios.sh"
+build_floppy_sets || { echo "e2e: cannot build the floppy sets"; echo "0 passed, 1 failed"; exit 1; }
 wine_stop_prefix "$work/template"
 echo "e2e: template prefix and packages ready in $(($(date +%s) - t0)) s"
 
-source "$root/tests/e2e/scenarios.sh"
 
 for name in "${scenarios[@]}"; do
   [[ -n ${SETUP_E2E_ONLY:-} && ! $name =~ $SETUP_E2E_ONLY ]] && continue

@@ -362,26 +362,81 @@ sc_msiexec_exact_arguments() {
   expect_log "msiexec.exe| /qr SILENT=TRUE SILENT_INSTALL_PATH=\"D:\\Say \"\"Q\"\"\" /I \"$m\\Product.msi\" TRANSFORMS=\"$m\\0009_l.mst\" NOTE=\"say \"\"hi\"\"\""
 }
 
-# The floppy route: the set is joined into the temporary folder, the product
-# is installed from there, and the copied files are removed afterwards.
+# The floppy route: a set of many volumes is joined into a fresh folder in
+# the temporary folder under the progress dialog, whose label follows the
+# disks and whose Total bar spans the whole set; the run waits at the
+# language dialog with every file extracted; the product and the
+# prerequisite are installed from there, and nothing is left afterwards.
 sc_floppy_set_installs() {
-  if [[ ! -d $work/pkgs/floppy-set ]]; then
+  if [[ ! -d $work/pkgs/big-set ]]; then
     skip "mkdiskset was not built"
     return 0
   fi
   medium=$dir/floppy
-  cp -a "$work/pkgs/floppy-set" "$medium"
-  setup_run --answer
+  link_medium big-set
+  mkdir -p "$dir/cwd"
+  snapshot_temp
+  local volumes total
+  volumes=$(ls "$medium"/Disk.* | wc -l)
+  total=$(awk -F, '{s += $3} END {print s}' "$medium/Files.id")
+  setup_start --cwd "$dir/cwd" /l
+  "$WINE" "$tools/uidriver.exe" -t "$UI_TIMEOUT" --pid-file "$(winpath "$dir/pid")" \
+    watch "Extracting files ..." 1016 1011 </dev/null >"$dir/watch.raw" 2>&1
+  tr -d '\r' <"$dir/watch.raw" >"$dir/watch.out"
+  local block
+  block=$(dump_block "$dir/watch.out" 1)
+  if [[ -z $block ]]; then
+    fail "no progress dialog: $(tr '\n' ' ' <"$dir/watch.out")"
+  else
+    local style
+    style=$(sed -n 's/^style: //p' <<<"$block")
+    (((style & 0x90C80080) == 0x90C00080)) ||
+      fail "progress dialog style $style: not a visible captioned popup with a modal frame and no system menu"
+    expect_eq "progress dialog buttons" "$(grep '^button:' <<<"$block" | sed 's/^button: -\?[0-9]* //' | tr '\n' ',')" \
+      "Total ,Current Disk,Exit,"
+    grep -q '^button: 1013 Exit$' <<<"$block" || fail "no Exit button 1013"
+    grep -Fxq 'static: 1016 Disk Number:     1' <<<"$block" ||
+      fail "first label: [$(grep '^static: 1016' <<<"$block")]"
+    local s1011 s1012
+    s1011=$(sed -n 's/^progress: 1011 style=\(0x[0-9A-F]*\) .*/\1/p' <<<"$block")
+    s1012=$(sed -n 's/^progress: 1012 style=\(0x[0-9A-F]*\) .*/\1/p' <<<"$block")
+    [[ -n $s1011 ]] && (((s1011 & 0x5) == 0x5)) || fail "Total bar 1011 not vertical and smooth: [$s1011]"
+    [[ -n $s1012 ]] && (((s1012 & 0x5) == 0x1)) || fail "disk bar 1012 not horizontal and smooth: [$s1012]"
+  fi
+  # The label counts up through the disks to the last one.
+  local labels
+  labels=$(sed -n 's/^t=[0-9]* 1016 Disk Number:     \([0-9]*\)$/\1/p' "$dir/watch.out" | tr '\n' ' ')
+  echo "labels seen: $labels; $(grep '^shown:' "$dir/watch.out")" >>"$dir/notes"
+  sort -n -c <<<"$(tr ' ' '\n' <<<"$labels" | sed '/^$/d')" 2>/dev/null || fail "label went backwards: $labels"
+  local last
+  last=$(awk '{print $NF}' <<<"$labels")
+  expect_eq "last disk in the label" "$last" "$volumes"
+  [[ $(wc -w <<<"$labels") -ge 3 ]] || fail "label seen on fewer than three disks: $labels"
+  local range
+  range=$(sed -n 's/^t=[0-9]* 1011 [0-9]*\/0\.\.\([0-9]*\)$/\1/p' "$dir/watch.out" | tail -n 1)
+  expect_eq "Total bar range" "$range" "$total"
+  grep -q '^shown:' "$dir/watch.out" || fail "progress dialog did not go away"
+
+  ui --pid-file "$(winpath "$dir/pid")" wait "Language selection" >"$dir/ui.out" ||
+    fail "no language dialog after the copy"
+  local st
+  st=$(extraction_folders)
+  if [[ $(wc -l <<<"$st") != 1 || -z $st ]]; then
+    fail "expected one extraction folder, found [$st]"
+  else
+    expect_extracted "$st" "$work/pkgs/big-medium"
+  fi
+  ui select "Language selection" 1000 Francais >>"$dir/ui.out"
+  ui press "Language selection" OK >>"$dir/ui.out"
+  setup_finish
   expect_code 0
   [[ -z $(grep -E '^caption: (Installation Error|Error|Please Insert Disk)$' "$dir/run.out") ]] ||
     fail "unexpected message: $(grep -E '^(caption|text):' "$dir/run.out" | tr '\n' ' ')"
   expect_log "prereq.exe|"
   expect_installed
-  local temp left
-  temp=$(ls -d "$prefix"/drive_c/users/*/Temp 2>/dev/null | head -n 1)
-  [[ -n $temp ]] || fail "no temporary folder in the prefix"
-  left=$(cd "$temp" 2>/dev/null && ls -d Setup.msi 0009_l.mst Bootstrap 2>/dev/null | tr '\n' ' ')
-  [[ -z $left ]] || fail "copied files left in the temporary folder: $left"
+  [[ -n $st ]] && expect_line "$dir/cwd/setup.log" \
+    "Property(S): TRANSFORMS = $(temp_win)\\$(basename "$st")\\0012_l.mst" "installer log"
+  expect_temp_clean
 }
 
 # No volume beside the manifest: the user is asked for disk 1, cancels, and
