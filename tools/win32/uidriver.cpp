@@ -89,7 +89,9 @@ std::string ControlText(HWND w) {
   LRESULT len = 0;
   if (!SendBounded(w, WM_GETTEXTLENGTH, 0, 0, &len) || len <= 0) return std::string();
   if (len > 1 << 20) len = 1 << 20;
-  std::vector<char> buf(static_cast<size_t>(len) + 1, '\0');
+  // Room to spare: the text may grow between the two sends (a label going
+  // from "9" to "10" would otherwise be read cut to "1").
+  std::vector<char> buf(static_cast<size_t>(len) + 256, '\0');
   LRESULT got = 0;
   if (!SendBounded(w, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), &got))
     return std::string();
