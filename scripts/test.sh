@@ -61,7 +61,8 @@ for target in "$build"/fuzz/*_fuzz; do
   [[ -x $target ]] || continue
   name=$(basename "$target")
   corpus=$(mktemp -d)
-  if "$target" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 "$corpus" >"$corpus.log" 2>&1; then
+  if "$target" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -artifact_prefix="$corpus/" \
+    "$corpus" >"$corpus.log" 2>&1; then
     record "fuzz $name (${fuzz_seconds}s)" 1 0
   else
     tail -40 "$corpus.log"
