@@ -4,21 +4,10 @@
 
 #include "app/procedure_boundary_win32.h"
 #include "resources/resource.h"
+#include "support/window_placement_win32.h"
 
 namespace setup::win32 {
 namespace {
-
-// The template has no position of its own worth keeping: the dialog comes
-// up in the middle of the work area.
-void CenterOnScreen(HWND window) {
-  RECT area;
-  RECT box;
-  if (!::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0) || !::GetWindowRect(window, &box))
-    return;
-  const int x = area.left + ((area.right - area.left) - (box.right - box.left)) / 2;
-  const int y = area.top + ((area.bottom - area.top) - (box.bottom - box.top)) / 2;
-  ::SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
 
 // The code attached to an entry, or null. CB_ERR is never a pointer we
 // stored.
@@ -132,7 +121,7 @@ INT_PTR CALLBACK Win32LanguageDialogView::DialogProc(HWND window, UINT message, 
 INT_PTR Win32LanguageDialogView::HandleMessage(HWND window, UINT message, WPARAM wParam) {
   switch (message) {
     case WM_INITDIALOG:
-      CenterOnScreen(window);
+      CenterOnWorkArea(window);
       return TRUE;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK) {
