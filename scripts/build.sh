@@ -12,8 +12,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${SETUP_BUILD_DIR:-$root/build}
 jobs=$(nproc)
 
-specs=("$@")
-((${#specs[@]})) || specs=(native win32 win64)
+requests=("$@")
+((${#requests[@]})) || requests=(native win32 win64)
 
 configure_and_build() {
   local dir=$1 target=$2; shift 2
@@ -36,10 +36,10 @@ configure_and_build() {
   echo "build.sh: $(basename "$dir")${target:+ ($target)} built"
 }
 
-for spec in "${specs[@]}"; do
-  tree=${spec%%:*}
+for request in "${requests[@]}"; do
+  tree=${request%%:*}
   target=
-  [[ $spec == *:* ]] && target=${spec#*:}
+  [[ $request == *:* ]] && target=${request#*:}
   case $tree in
     native)   configure_and_build "$build/native" "$target" -DCMAKE_BUILD_TYPE=Debug ;;
     sanitize) configure_and_build "$build/sanitize" "$target" -DCMAKE_BUILD_TYPE=Debug -DSETUP_SANITIZE=ON ;;

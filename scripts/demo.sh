@@ -36,12 +36,12 @@ trap cleanup EXIT
 # The product is the 32-bit build; a machine without 32-bit Wine also gets the
 # 64-bit build of the same sources to run.
 echo "demo: building SETUP.EXE"
-specs=("$SETUP_ARCH")
-[[ $SETUP_ARCH == win32 ]] || specs=(win32:setup "$SETUP_ARCH")
-for spec in "${specs[@]}"; do
-  if ! "$root/scripts/build.sh" "$spec" >"$work/build-${spec%%:*}.log" 2>&1; then
-    tail -n 30 "$work/build-${spec%%:*}.log"
-    echo "demo: build of $spec failed"
+requests=("$SETUP_ARCH")
+[[ $SETUP_ARCH == win32 ]] || requests=(win32:setup "$SETUP_ARCH")
+for request in "${requests[@]}"; do
+  if ! "$root/scripts/build.sh" "$request" >"$work/build-${request%%:*}.log" 2>&1; then
+    tail -n 30 "$work/build-${request%%:*}.log"
+    echo "demo: build of $request failed"
     exit 1
   fi
 done

@@ -27,13 +27,13 @@ record() {  # record NAME PASSED FAILED
 source scripts/wine-common.sh
 wine_ok=1
 wine_select || wine_ok=0
-windows_specs=(win32)
+windows_requests=(win32)
 if ((wine_ok)) && [[ $SETUP_ARCH != win32 ]]; then
-  windows_specs=(win32:setup "$SETUP_ARCH")
+  windows_requests=(win32:setup "$SETUP_ARCH")
 fi
 
 echo "== building"
-if ! bash scripts/build.sh native sanitize fuzz "${windows_specs[@]}"; then
+if ! bash scripts/build.sh native sanitize fuzz "${windows_requests[@]}"; then
   echo "build failed"
   echo "0 passed, 1 failed"
   exit 1
