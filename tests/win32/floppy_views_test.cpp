@@ -22,28 +22,9 @@
 #include "support/message_boxes_win32.h"
 #include "support/process_runner_win32.h"
 #include "support/system_info_win32.h"
+#include "tests/win32/test_support.h"
 
 namespace {
-
-int failures = 0;
-std::string currentGroup;
-
-void Check(bool ok, const char* what, int line) {
-  if (ok) return;
-  ++failures;
-  std::printf("FAIL [%s] line %d: %s\n", currentGroup.c_str(), line, what);
-}
-#define CHECK(cond) Check((cond), #cond, __LINE__)
-#define CHECK_EQ(a, b)                                                        \
-  do {                                                                        \
-    const auto& checkA = (a);                                                 \
-    const auto& checkB = (b);                                                 \
-    if (!(checkA == checkB)) {                                                \
-      std::ostringstream out;                                                 \
-      out << #a << " == " << #b << " (" << checkA << " vs " << checkB << ")"; \
-      Check(false, out.str().c_str(), __LINE__);                              \
-    }                                                                         \
-  } while (0)
 
 class RecordingBoxes : public setup::MessageBoxes {
  public:
@@ -176,24 +157,8 @@ void TestTempSpaceDialog() {
   }
 }
 
-std::string TempRoot() {
-  char buffer[MAX_PATH];
-  GetTempPathA(MAX_PATH, buffer);
-  std::string root =
-      std::string(buffer) + "floppyviews" + std::to_string(GetCurrentProcessId()) + "\\";
-  CreateDirectoryA(root.c_str(), nullptr);
-  return root;
-}
-
 void WriteFile(const std::string& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
 }
 
 // A two-disk set of one 120,000-byte file in root\set\, and an empty
@@ -306,7 +271,7 @@ void TestWorkerThread(const std::string& root) {
 int main() {
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
-  const std::string root = TempRoot();
+  const std::string root = TempRoot("floppyviews");
   TestProgressView();
   TestTempSpaceDialog();
   TestWorkerThread(root);

@@ -23,6 +23,7 @@
 #include "support/message_boxes_win32.h"
 #include "support/process_runner_win32.h"
 #include "support/system_info_win32.h"
+#include "tests/win32/test_support.h"
 
 // Live allocations of operator new, to find codes that were never freed.
 static long liveAllocations = 0;
@@ -39,42 +40,6 @@ void operator delete(void* p) noexcept {
 void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
 
 namespace {
-
-int failures = 0;
-std::string currentGroup;
-
-void Check(bool ok, const char* what, int line) {
-  if (ok) return;
-  ++failures;
-  std::printf("FAIL [%s] line %d: %s\n", currentGroup.c_str(), line, what);
-}
-#define CHECK(cond) Check((cond), #cond, __LINE__)
-#define CHECK_EQ(a, b)                                                        \
-  do {                                                                        \
-    const auto& checkA = (a);                                                 \
-    const auto& checkB = (b);                                                 \
-    if (!(checkA == checkB)) {                                                \
-      std::ostringstream out;                                                 \
-      out << #a << " == " << #b << " (" << checkA << " vs " << checkB << ")"; \
-      Check(false, out.str().c_str(), __LINE__);                              \
-    }                                                                         \
-  } while (0)
-
-std::string TempRoot() {
-  char buffer[MAX_PATH];
-  GetTempPathA(MAX_PATH, buffer);
-  std::string root =
-      std::string(buffer) + "w32layer" + std::to_string(GetCurrentProcessId()) + "\\";
-  CreateDirectoryA(root.c_str(), nullptr);
-  return root;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
 
 // --- string table --------------------------------------------------------
 
@@ -639,7 +604,7 @@ void TestControllerWindow(const std::string& root) {
 
 int main() {
   if (RunAsChild()) return 0;
-  const std::string root = TempRoot();
+  const std::string root = TempRoot("w32layer");
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   TestStringCatalogue();
