@@ -26,18 +26,6 @@ int64_t SaturatingAdd(int64_t a, int64_t b) {
   return a + b;
 }
 
-bool IsDotsComponent(const std::string& component) {
-  int dots = 0;
-  for (char c : component) {
-    if (c == '.') {
-      ++dots;
-    } else if (c != ' ') {
-      return false;
-    }
-  }
-  return dots >= 2;
-}
-
 }  // namespace
 
 ManifestEntry ParseManifestEntry(const std::string& value) {
@@ -50,21 +38,6 @@ ManifestEntry ParseManifestEntry(const std::string& value) {
   entry.path = rest.substr(0, second);
   entry.size = ParseLeadingInteger(rest.substr(second + 1));
   return entry;
-}
-
-bool IsSafeRelativePath(const std::string& path) {
-  if (!path.empty() && (path[0] == '\\' || path[0] == '/')) return false;
-  if (FindChar(path, ':') != std::string::npos) return false;
-  std::string component;
-  for (std::size_t i = 0; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == '\\' || path[i] == '/') {
-      if (IsDotsComponent(component)) return false;
-      component.clear();
-    } else {
-      component.push_back(path[i]);
-    }
-  }
-  return true;
 }
 
 DiskSetCopier::DiskSetCopier(CopyEngineState& state) : state_(state) {

@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 
+#include "floppy/manifest_path.h"
 #include "support/file_utils.h"
 #include "support/ini_storage.h"
 #include "support/messages.h"
@@ -33,12 +34,6 @@ struct ManifestEntry {
   int64_t size = 0;  // the rest, read like C atoi
 };
 ManifestEntry ParseManifestEntry(const std::string& value);
-
-// A relative path the engine may write to and delete below its target
-// folder: not absolute ('\' or '/' first), no drive or stream (':'), and no
-// component of dots and blanks alone with two or more dots ("..", "...",
-// ".. "), which Windows would resolve to a parent folder.
-bool IsSafeRelativePath(const std::string& path);
 
 // The one engine state of the process. The start-up code and the worker
 // thread each hold a DiskSetCopier on it; they never use it at the same time,

@@ -389,8 +389,27 @@ TEST_F(DiskSetCopierTest, WhichProgressResultDecides) {
 }
 
 TEST_F(DiskSetCopierTest, UnsafePathsFailTheCopyBeforeAnythingIsWritten) {
-  for (const char* path : {"\\abs.txt", "/abs.txt", "C:x.txt", "a.txt:stream", "..\\x.txt",
-                           "a\\..\\..\\x.txt", "a/../x.txt", "...\\x.txt", "a\\.. \\x.txt", ".."}) {
+  for (const char* path : {"\\abs.txt",
+                           "/abs.txt",
+                           "C:x.txt",
+                           "a.txt:stream",
+                           "..\\x.txt",
+                           "a\\..\\..\\x.txt",
+                           "a/../x.txt",
+                           "...\\x.txt",
+                           "a\\.. \\x.txt",
+                           "..",
+                           "NUL",
+                           "con.txt",
+                           "sub\\Aux\\x.txt",
+                           "PRN. .",
+                           "nul .txt",
+                           "COM1",
+                           "lpt9.log",
+                           "CONIN$",
+                           "conout$.x",
+                           "Clock$",
+                           "a/COM5"}) {
     SCOPED_TRACE(path);
     ResetFiles();
     files.AddFile("C:\\Temp\\x.txt", "someone else's");
@@ -409,7 +428,9 @@ TEST_F(DiskSetCopierTest, UnsafePathsFailTheCopyBeforeAnythingIsWritten) {
 }
 
 TEST_F(DiskSetCopierTest, SafeRelativePaths) {
-  for (const char* path : {"a.txt", "sub\\a.txt", "a..b.txt", ".hidden", "a\\.\\b", "x..\\y", ""}) {
+  for (const char* path :
+       {"a.txt", "sub\\a.txt", "a..b.txt", ".hidden", "a\\.\\b", "x..\\y", "", "CONSOLE",
+        "nul_x.txt", "COM0", "COM10", "LPT", "a.con", "xNUL", "CLOCK"}) {
     SCOPED_TRACE(path);
     EXPECT_TRUE(IsSafeRelativePath(path));
   }
@@ -545,19 +566,20 @@ TEST_F(DiskSetCopierTest, AStopRequestEndsTheRetryLoopOfAMissingDisk) {
 TEST_F(DiskSetCopierTest, RemoveCreatedFoldersRemovesEmptyFoldersInnermostFirst) {
   SetManifest(
       "1,a\\b\\c.txt,1\n2,a\\d.txt,1\n3,e.txt,1\n9,x\\y\\z.txt,0\n"
-      "10,keep\\f.txt,0\n11,..\\Temp\\g\\h.txt,0\n");
+      "10,keep\\f.txt,0\n11,..\\Temp\\g\\h.txt,0\n12,aux\\i.txt,0\n");
   state.manifest.SetFile(std::string(kSource) + "Files.id");
   ASSERT_TRUE(state.manifest.Load(false));
   const std::string t = kTarget;
-  for (const char* folder : {"a\\b", "x\\y", "keep"}) files.AddFolder(t + folder);
+  for (const char* folder : {"a\\b", "x\\y", "keep", "aux"}) files.AddFolder(t + folder);
   files.AddFile(t + "keep\\other.txt", "not ours to delete");
   files.AddFile(t + "e.txt", "files stay");
   files.AddFolder("C:\\Temp\\g");
   DiskSetCopier copier(state);
   copier.RemoveCreatedFolders();
-  EXPECT_EQ(files.List(kTarget), (std::vector<std::string>{"C:\\Temp\\ST000001\\keep",
-                                                           "C:\\Temp\\ST000001\\keep\\other.txt",
-                                                           "C:\\Temp\\ST000001\\e.txt"}));
+  EXPECT_EQ(
+      files.List(kTarget),
+      (std::vector<std::string>{"C:\\Temp\\ST000001\\keep", "C:\\Temp\\ST000001\\keep\\other.txt",
+                                "C:\\Temp\\ST000001\\aux", "C:\\Temp\\ST000001\\e.txt"}));
   EXPECT_TRUE(files.Exists("C:\\Temp\\g"));
 }
 
