@@ -100,7 +100,7 @@ TEST_F(MkdisksetTest, SplitThenVerifyRoundTrips) {
        3},
       {"flat layout", {{"Setup.msi", Pattern(9000, 6)}}, {"--flat", "--disk-size", "5000"}, 3},
       {"OUT given with a trailing slash", {{"Setup.msi", Pattern(10, 6)}}, {}, 1, "/"},
-      {"nothing but SETUP.EXE", {}, {}, 1},
+      {"nothing but SETUP.EXE and a one-byte package", {{"Setup.msi", "m"}}, {}, 1},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -126,20 +126,20 @@ TEST_F(MkdisksetTest, SplitThenVerifyRoundTrips) {
 
 TEST_F(MkdisksetTest, ManifestAndVolumesFollowTheMediumExactly) {
   const std::string msi = Pattern(4000, 7), mst = Pattern(600, 8);
-  MakeMedium({{"b/Setup.msi", msi}, {"a.mst", mst}, {"b/empty", ""}});
+  MakeMedium({{"b/Product.msi", msi}, {"a.mst", mst}, {"b/empty", ""}, {"setup.MSI", "m"}});
   struct Row {
     const char* diskSize;
     std::vector<std::size_t> volumes;
   };
   // SETUP.EXE takes 3,072 bytes of disk 1 and Files.id 512, in whole
   // clusters; a disk size is used in whole clusters too.
-  for (const Row& row : std::vector<Row>{{"4608", {1024, 3576}}, {"4607", {512, 4088}}}) {
+  for (const Row& row : std::vector<Row>{{"4608", {1024, 3577}}, {"4607", {512, 4089}}}) {
     SCOPED_TRACE(row.diskSize);
     fs::remove_all(out);
     ASSERT_EQ(Run({"split", medium.string(), out.string(), "--disk-size", row.diskSize}), 0)
         << errors.str();
     EXPECT_EQ(ReadAll(out / "disk1" / "Files.id"),
-              "1,a.mst,600\r\n2,b\\Setup.msi,4000\r\n3,b\\empty,0\r\n");
+              "1,a.mst,600\r\n2,b\\Product.msi,4000\r\n3,b\\empty,0\r\n4,setup.MSI,1\r\n");
     EXPECT_TRUE(ReadAll(out / "disk1" / "SETUP.EXE") == Pattern(3000, 99));
     EXPECT_NE(errors.str().find("warning: b\\empty is empty"), std::string::npos);
     std::string joined;
@@ -151,7 +151,7 @@ TEST_F(MkdisksetTest, ManifestAndVolumesFollowTheMediumExactly) {
       joined += volume;
     }
     EXPECT_EQ(sizes, row.volumes);
-    EXPECT_TRUE(joined == mst + msi);
+    EXPECT_TRUE(joined == mst + msi + "m");
   }
 }
 
@@ -222,6 +222,34 @@ TEST_F(MkdisksetTest, BadInputIsRefusedAndNothingIsWritten) {
        [](const fs::path&) {},
        {"--images", "--disk-size", "1457665"},
        "--images needs a disk size"},
+      {"no Setup.msi at the top",
+       [](const fs::path& medium) { fs::rename(medium / "Setup.msi", medium / "sub/Setup.msi"); },
+       {},
+       "holds no Setup.msi at its top"},
+      {"a flat set without Setup.msi",
+       [](const fs::path& medium) { fs::rename(medium / "Setup.msi", medium / "Product.msi"); },
+       {"--flat"},
+       "name the package Setup.msi"},
+      {"an empty Setup.msi",
+       [](const fs::path& medium) { WriteAll(medium / "Setup.msi", ""); },
+       {},
+       "creates no file of size 0"},
+      {"a device name with an extension",
+       [](const fs::path& medium) { WriteAll(medium / "sub/nul.txt", "x"); },
+       {},
+       "sub\\nul.txt names a device"},
+      {"a device folder in a flat set",
+       [](const fs::path& medium) { WriteAll(medium / "Com3/a.txt", "x"); },
+       {"--flat"},
+       "Com3\\a.txt names a device"},
+      {"a name FAT cannot hold",
+       [](const fs::path& medium) { WriteAll(medium / "sub/what?.txt", "x"); },
+       {"--images"},
+       "holds '?', which a FAT floppy cannot hold"},
+      {"a folder name with a trailing dot",
+       [](const fs::path& medium) { WriteAll(medium / "dir./a.txt", "x"); },
+       {"--images"},
+       "dir.\\a.txt ends in a dot or blank"},
       {"a bad disk size", [](const fs::path&) {}, {"--disk-size", "12k"}, "positive number"},
       {"an unknown option", [](const fs::path&) {}, {"--fast"}, "unknown option --fast"},
       {"an unreadable file",

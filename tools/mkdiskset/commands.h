@@ -31,6 +31,12 @@ struct Medium {
 // Disk.N), something that is neither file nor folder, or 2^31 bytes or more.
 std::optional<Medium> ListMedium(const std::filesystem::path& folder, std::ostream& err);
 
+// False after writing the file and the fix to err when the floppy route
+// could not install the medium: no top-level Setup.msi (any case), or a
+// path that names a device; with images, also a name that the long names
+// of a FAT file system cannot hold.
+bool AcceptForFloppyRoute(const Medium& medium, bool images, std::ostream& err);
+
 struct SplitOptions {
   std::filesystem::path medium;
   std::filesystem::path out;

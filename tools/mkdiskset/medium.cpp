@@ -2,6 +2,7 @@
 #include <cctype>
 #include <system_error>
 
+#include "floppy/manifest_path.h"
 #include "tools/mkdiskset/commands.h"
 
 namespace fs = std::filesystem;
@@ -28,6 +29,22 @@ bool IsVolumeName(const std::string& upperName) {
   if (upperName.rfind("DISK.", 0) != 0 || upperName.size() == 5) return false;
   return std::all_of(upperName.begin() + 5, upperName.end(),
                      [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+}
+
+// What the long-name entries of a FAT file system refuse besides what the
+// manifest refuses already; Windows would also drop a trailing dot or blank,
+// so the file would arrive under another name.
+std::optional<std::string> FatNameProblem(const std::string& name) {
+  for (char c : name) {
+    if (std::string("\"*<>?|").find(c) != std::string::npos) {
+      return std::string("holds '") + c + "'";
+    }
+  }
+  if (!name.empty() && (name.back() == '.' || name.back() == ' ')) {
+    return "ends in a dot or blank";
+  }
+  if (name.size() > 255) return "is longer than 255 characters";
+  return std::nullopt;
 }
 
 std::string Describe(char c) {
@@ -96,6 +113,42 @@ std::optional<Medium> ListMedium(const fs::path& folder, std::ostream& err) {
     }
   }
   return medium;
+}
+
+bool AcceptForFloppyRoute(const Medium& medium, bool images, std::ostream& err) {
+  bool package = false;
+  for (const MediumFile& file : medium.files) {
+    if (Upper(file.relative) == "SETUP.MSI") {
+      if (file.size == 0) {
+        err << "mkdiskset: " << file.relative
+            << " is empty, and SETUP.EXE creates no file of size 0; put the package there\n";
+        return false;
+      }
+      package = true;
+    }
+    if (!IsSafeRelativePath(file.relative)) {
+      err << "mkdiskset: " << file.relative
+          << " names a device (CON, PRN, AUX, NUL, COM1-9, LPT1-9, CONIN$, CONOUT$, CLOCK$) "
+             "that Windows would open instead of the file; rename it\n";
+      return false;
+    }
+    if (!images) continue;
+    std::size_t start = 0;
+    for (std::size_t end = 0; end != std::string::npos; start = end + 1) {
+      end = file.relative.find('\\', start);
+      std::string name = file.relative.substr(start, end - start);
+      if (std::optional<std::string> problem = FatNameProblem(name)) {
+        err << "mkdiskset: the name " << file.relative << " " << *problem
+            << ", which a FAT floppy cannot hold; rename it\n";
+        return false;
+      }
+    }
+  }
+  if (!package) {
+    err << "mkdiskset: the medium holds no Setup.msi at its top; SETUP.EXE takes exactly that "
+           "package from a disk set, so name the package Setup.msi\n";
+  }
+  return package;
 }
 
 }  // namespace setup::tools

@@ -215,7 +215,7 @@ int Split(const SplitOptions& options, std::ostream& out, std::ostream& err) {
     return 2;
   }
   std::optional<Medium> medium = ListMedium(options.medium, err);
-  if (!medium) return 2;
+  if (!medium || !AcceptForFloppyRoute(*medium, options.images, err)) return 2;
 
   for (const MediumFile& file : medium->files) {
     if (file.size == 0) {
