@@ -37,6 +37,11 @@ std::optional<Medium> ListMedium(const std::filesystem::path& folder, std::ostre
 // of a FAT file system cannot hold.
 bool AcceptForFloppyRoute(const Medium& medium, bool images, std::ostream& err);
 
+// Runs command (a program found on PATH and its arguments) and waits for
+// it. False, with the command written to err, when it cannot be started or
+// does not end with 0. The Windows build starts no tools.
+bool RunTool(const std::vector<std::string>& command, std::ostream& err);
+
 struct SplitOptions {
   std::filesystem::path medium;
   std::filesystem::path out;

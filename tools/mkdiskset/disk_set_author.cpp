@@ -4,6 +4,9 @@
 #include <cstdlib>
 
 #include "tools/mkdiskset/commands.h"
+#ifdef MKDISKSET_CHECK
+#include "tools/mkdiskset/check.h"
+#endif
 
 namespace setup::tools {
 namespace {
@@ -11,7 +14,8 @@ namespace {
 const char kUsage[] =
     "usage: mkdiskset split MEDIUM OUT [--disk-size N] [--flat] [--images]\n"
     "       mkdiskset verify DISKS MEDIUM\n"
-    "       mkdiskset assemble DISKS NEWFOLDER\n";
+    "       mkdiskset assemble DISKS NEWFOLDER\n"
+    "       mkdiskset check MEDIUM|DISKS [--json]\n";
 
 bool ParseSize(const std::string& text, int64_t& size) {
   if (text.empty() || text[0] < '0' || text[0] > '9') return false;
@@ -37,6 +41,7 @@ int RunMkdiskset(const std::vector<std::string>& arguments, std::ostream& out, s
   std::vector<std::string> positional;
   SplitOptions split;
   split.diskSize = kDefaultDiskSize;
+  bool json = false;
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& word = arguments[i];
     if (command == "split" && word == "--flat") {
@@ -47,11 +52,22 @@ int RunMkdiskset(const std::vector<std::string>& arguments, std::ostream& out, s
       if (i + 1 >= arguments.size() || !ParseSize(arguments[i + 1], split.diskSize))
         return Usage(err, "--disk-size needs a positive number of bytes");
       ++i;
+    } else if (command == "check" && word == "--json") {
+      json = true;
     } else if (word.rfind("--", 0) == 0) {
       return Usage(err, "unknown option " + word);
     } else {
       positional.push_back(word);
     }
+  }
+  if (command == "check" && positional.size() == 1) {
+#ifdef MKDISKSET_CHECK
+    std::unique_ptr<PackageAccess> packages = MakeLibmsiPackageAccess();
+    return Check(positional[0], json, *packages, out, err);
+#else
+    (void)json;
+    return Usage(err, "check is not part of this build (it needs libmsi, see the README)");
+#endif
   }
   if (positional.size() != 2) return Usage(err, "");
   if (command == "split") {

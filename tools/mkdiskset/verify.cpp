@@ -1,7 +1,5 @@
-#include <chrono>
 #include <fstream>
 #include <map>
-#include <random>
 #include <system_error>
 
 #include "floppy/disk_set_copier.h"
@@ -9,67 +7,12 @@
 #include "support/text.h"
 #include "tools/common/host_file_system.h"
 #include "tools/mkdiskset/commands.h"
+#include "tools/mkdiskset/tool_services.h"
 
 namespace fs = std::filesystem;
 
 namespace setup::tools {
 namespace {
-
-// The engine's one message (11, no free space) goes to the error stream.
-class StreamMessageBoxes : public MessageBoxes {
- public:
-  explicit StreamMessageBoxes(std::ostream& err) : err_(err) {}
-  int Show(const std::string& text, const std::string& caption, uint32_t) override {
-    err_ << "mkdiskset: " << caption << ": " << text << "\n";
-    return box::kIdOk;
-  }
-
- private:
-  std::ostream& err_;
-};
-
-class CatalogueTexts : public StringCatalogue {
- public:
-  std::string Load(uint32_t id) override {
-    switch (id) {
-#define CATALOGUE_ENTRY(number, text) \
-  case number:                        \
-    return text;
-#include "support/catalogue_texts.inc"
-#undef CATALOGUE_ENTRY
-      default:
-        return {};
-    }
-  }
-};
-
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::error_code error;
-    fs::path base = fs::temp_directory_path(error);
-    if (error) return;
-    std::mt19937 random(static_cast<uint32_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count() ^ std::random_device()()));
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      fs::path candidate = base / ("mkdiskset-" + std::to_string(random()));
-      if (fs::create_directory(candidate, error)) {
-        path_ = candidate;
-        return;
-      }
-    }
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
 
 std::string Folder(const fs::path& path) { return WithOneTrailingBackslash(path.string()); }
 

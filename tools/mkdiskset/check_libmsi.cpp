@@ -1,0 +1,160 @@
+// The Installer object of the check over libmsi: only what SETUP.EXE's
+// language stage and bootstrap walk use. InstallProduct installs nothing; the
+// check records what the walk hands it.
+#include <libmsi.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <system_error>
+
+#include "tools/mkdiskset/check.h"
+
+namespace fs = std::filesystem;
+
+namespace setup::tools {
+namespace {
+
+struct GObjectDeleter {
+  void operator()(void* object) const {
+    if (object != nullptr) g_object_unref(object);
+  }
+};
+template <typename T>
+using GObjectPtr = std::unique_ptr<T, GObjectDeleter>;
+
+// Raises a failing call as the dispatch wrappers of SETUP.EXE do.
+[[noreturn]] void Fail(GError* error) {
+  std::string text = error != nullptr ? error->message : "libmsi failed";
+  if (error != nullptr) g_error_free(error);
+  throw DispatchError(kDispErrorException, text);
+}
+
+class LibmsiRecordObject : public RecordObject {
+ public:
+  explicit LibmsiRecordObject(LibmsiRecord* record) : record_(record) {}
+  std::string StringData(int32_t field) override {
+    gchar* text = libmsi_record_get_string(record_.get(), static_cast<guint>(field));
+    std::string value = text != nullptr ? text : "";
+    g_free(text);
+    return value;
+  }
+
+ private:
+  GObjectPtr<LibmsiRecord> record_;
+};
+
+class LibmsiViewObject : public ViewObject {
+ public:
+  explicit LibmsiViewObject(LibmsiQuery* query) : query_(query) {}
+  void Execute() override {
+    GError* error = nullptr;
+    if (!libmsi_query_execute(query_.get(), nullptr, &error)) Fail(error);
+  }
+  std::unique_ptr<RecordObject> Fetch() override {
+    GError* error = nullptr;
+    LibmsiRecord* record = libmsi_query_fetch(query_.get(), &error);
+    if (record == nullptr) {
+      // The end of the rows is reported as "no more items", not an error.
+      if (error != nullptr) g_error_free(error);
+      return nullptr;
+    }
+    return std::make_unique<LibmsiRecordObject>(record);
+  }
+  void Close() override {
+    GError* error = nullptr;
+    if (!libmsi_query_close(query_.get(), &error)) Fail(error);
+  }
+
+ private:
+  GObjectPtr<LibmsiQuery> query_;
+};
+
+class LibmsiDatabaseObject : public DatabaseObject {
+ public:
+  explicit LibmsiDatabaseObject(LibmsiDatabase* database) : database_(database) {}
+  std::unique_ptr<ViewObject> OpenView(const std::string& sql) override {
+    GError* error = nullptr;
+    LibmsiQuery* query = libmsi_query_new(database_.get(), sql.c_str(), &error);
+    if (query == nullptr) Fail(error);
+    return std::make_unique<LibmsiViewObject>(query);
+  }
+  void Commit() override {}  // opened read-only: nothing to commit
+
+ private:
+  GObjectPtr<LibmsiDatabase> database_;
+};
+
+class LibmsiInstallerObject : public InstallerObject {
+ public:
+  std::unique_ptr<DatabaseObject> OpenDatabase(const std::string& path, int32_t) override {
+    GError* error = nullptr;
+    std::string posix = path;
+    for (char& c : posix) c = c == '\\' ? '/' : c;
+    LibmsiDatabase* database =
+        libmsi_database_new(posix.c_str(), LIBMSI_DB_FLAGS_READONLY, nullptr, &error);
+    if (database == nullptr) Fail(error);
+    return std::make_unique<LibmsiDatabaseObject>(database);
+  }
+  int32_t GetUILevel() override { return level_; }
+  void PutUILevel(int32_t level) override { level_ = level; }
+  void InstallProduct(const std::string&, const std::string&) override {}
+
+ private:
+  int32_t level_ = 5;
+};
+
+class LibmsiAutomation : public AutomationPlatform {
+ public:
+  int32_t InitializeCom() override { return 0; }
+  void UninitializeCom() override {}
+  std::unique_ptr<InstallerObject> CreateInstallerObject() override {
+    return std::make_unique<LibmsiInstallerObject>();
+  }
+};
+
+class LibmsiPackageAccess : public PackageAccess {
+ public:
+  AutomationPlatform& Automation() override { return automation_; }
+
+  bool TransformApplies(const fs::path& package, const fs::path& transform,
+                        std::string& why) override {
+    // libmsi asserts on a file that is no structured storage at all.
+    char magic[8] = {};
+    std::ifstream(transform, std::ios::binary).read(magic, sizeof magic);
+    if (std::string(magic, sizeof magic) != "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") {
+      why = "not a structured storage file";
+      return false;
+    }
+    // A scratch copy opened for change, so that the transform really
+    // applies; the copy is never committed.
+    fs::path copy = fs::temp_directory_path() / ("mkdiskset-check-" + std::to_string(++count_) +
+                                                 "-" + std::to_string(::getpid()) + ".msi");
+    std::error_code ignored;
+    fs::copy_file(package, copy, fs::copy_options::overwrite_existing, ignored);
+    GError* error = nullptr;
+    GObjectPtr<LibmsiDatabase> database(
+        libmsi_database_new(copy.c_str(), LIBMSI_DB_FLAGS_TRANSACT, nullptr, &error));
+    bool applied = false;
+    if (database && libmsi_database_apply_transform(database.get(), transform.c_str(), &error)) {
+      applied = true;
+    } else {
+      why = error != nullptr ? error->message : "libmsi refused it";
+      if (error != nullptr) g_error_free(error);
+    }
+    database.reset();
+    fs::remove(copy, ignored);
+    return applied;
+  }
+
+ private:
+  LibmsiAutomation automation_;
+  int count_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<PackageAccess> MakeLibmsiPackageAccess() {
+  return std::make_unique<LibmsiPackageAccess>();
+}
+
+}  // namespace setup::tools
