@@ -11,6 +11,8 @@ packages=(
   msitools wixl
   xvfb xauth x11-utils
   mtools dosfstools
+  pkg-config libmsi-dev libglib2.0-dev
+  fusefat fuse
 )
 
 missing=()

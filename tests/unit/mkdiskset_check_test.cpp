@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+#include <libmsi.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tools/mkdiskset/check.h"
+#include "tools/mkdiskset/disk_set_author.h"
+
+namespace setup::tools {
+namespace {
+
+namespace fs = std::filesystem;
+using Rows = std::vector<std::pair<std::string, std::string>>;
+
+void Write(const fs::path& path, const std::string& data) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << data;
+}
+
+void Replace(const fs::path& path, const std::string& from, const std::string& to) {
+  std::ifstream in(path, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::size_t at = text.find(from);
+  ASSERT_NE(at, std::string::npos) << text;
+  Write(path, text.replace(at, from.size(), to));
+}
+
+// A package with a UIText table of rows, or without the table.
+void MakePackage(const fs::path& path, const Rows* rows) {
+  GError* error = nullptr;
+  LibmsiDatabase* db =
+      libmsi_database_new(path.c_str(), LIBMSI_DB_FLAGS_CREATE, path.c_str(), &error);
+  ASSERT_NE(db, nullptr);
+  std::vector<std::string> sql;
+  if (rows) {
+    sql.push_back(
+        "CREATE TABLE `UIText` (`Key` CHAR(72) NOT NULL, `Text` CHAR(255) PRIMARY KEY `Key`)");
+    for (const auto& [key, text] : *rows) {
+      sql.push_back("INSERT INTO `UIText` (`Key`, `Text`) VALUES ('" + key + "', '" + text + "')");
+    }
+  }
+  for (const std::string& statement : sql) {
+    LibmsiQuery* query = libmsi_query_new(db, statement.c_str(), &error);
+    ASSERT_NE(query, nullptr) << statement;
+    EXPECT_TRUE(libmsi_query_execute(query, nullptr, &error)) << statement;
+    g_object_unref(query);
+  }
+  EXPECT_TRUE(libmsi_database_commit(db, &error));
+  g_object_unref(db);
+}
+
+// The real package reader; a transform of the tests applies when it says so.
+class MarkedTransforms : public PackageAccess {
+ public:
+  AutomationPlatform& Automation() override { return real_->Automation(); }
+  bool TransformApplies(const fs::path&, const fs::path& transform, std::string& why) override {
+    std::ifstream in(transform);
+    std::string text;
+    in >> text;
+    why = "marked " + text;
+    return text == "applies";
+  }
+
+ private:
+  std::unique_ptr<PackageAccess> real_ = MakeLibmsiPackageAccess();
+};
+
+TEST(MkdisksetCheckTest, EachMediumWithOneProblemGetsTheCustomersError) {
+  struct Row {
+    const char* name;
+    std::function<void(const fs::path& medium)> prepare;
+    std::vector<std::string> split;  // empty: the medium itself is checked
+    std::function<void(const fs::path& set)> spoil;
+    const char* expected;  // in the report; an error line when the run fails
+    bool clean = false;
+  };
+  const Rows english = {{"Lang0009", "English"}, {"Lang0007", "Deutsch"}, {"NewFolder", "x"}};
+  const auto none = [](const fs::path&) {};
+  const std::vector<Row> rows = {
+      {"a clean medium", none, {}, none, "/es: run with /eq", true},
+      {"a clean set in images", none, {"--images"}, none, "Package: Setup.msi", true},
+      {"two packages",
+       [](const fs::path& m) { fs::copy(m / "Setup.msi", m / "Another.msi"); },
+       {},
+       none,
+       "several packages (Another.msi, Setup.msi)",
+       true},
+      {"no package",
+       [](const fs::path& m) { fs::remove(m / "Setup.msi"); },
+       {},
+       none,
+       "error (message 4): no package"},
+      {"no UIText table",
+       [](const fs::path& m) { MakePackage(m / "Setup.msi", nullptr); },
+       {},
+       none,
+       "error (message 5)"},
+      {"no language rows",
+       [](const fs::path& m) {
+         Rows other = {{"NewFolder", "x"}};
+         MakePackage(m / "Setup.msi", &other);
+       },
+       {},
+       none,
+       "error (message 7)"},
+      {"no English row",
+       [](const fs::path& m) {
+         Rows german = {{"Lang0007", "Deutsch"}};
+         MakePackage(m / "Setup.msi", &german);
+       },
+       {},
+       none,
+       "error (message 8)"},
+      {"a transform missing",
+       [](const fs::path& m) { fs::remove(m / "0007_l.mst"); },
+       {},
+       none,
+       "error (message 12): choosing Deutsch ends with message 12: 0007_l.mst is missing"},
+      {"a transform that does not apply",
+       [](const fs::path& m) { Write(m / "0009_l.mst", "junk"); },
+       {},
+       none,
+       "error (exit code 1624): 0009_l.mst does not apply"},
+      {"a set with a disk missing",
+       none,
+       {"--disk-size", "8192"},
+       [](const fs::path& s) { fs::remove_all(s / "disk2"); },
+       "error (message 9): disk 2 is missing"},
+      {"a volume cut short",
+       none,
+       {"--flat", "--disk-size", "8192"},
+       [](const fs::path& s) { fs::resize_file(s / "Disk.2", 100); },
+       "error (message 9): the volumes hold"},
+      {"an entry naming a device",
+       none,
+       {"--flat"},
+       [](const fs::path& s) { Replace(s / "Files.id", "Bootstrap\\a.exe", "Bootstrap\\NUL.exe"); },
+       "error (message 9): entry 4 (Bootstrap\\NUL.exe) is unsafe"},
+      {"a set whose package is not Setup.msi",
+       none,
+       {"--flat"},
+       [](const fs::path& s) { Replace(s / "Files.id", "Setup.msi", "Other.msi"); },
+       "error (message 4): no package: SETUP.EXE looks for Setup.msi"},
+  };
+  std::string pattern = (fs::temp_directory_path() / "mkdiskset-check-XXXXXX").string();
+  const fs::path root = mkdtemp(pattern.data());
+  MarkedTransforms packages;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const fs::path medium = root / "medium", set = root / "set";
+    fs::remove_all(medium);
+    fs::remove_all(set);
+    Write(medium / "SETUP.EXE", "MZ");
+    MakePackage(medium / "Setup.msi", &english);
+    for (const char* name : {"0007_l.mst", "0009_l.mst"}) Write(medium / name, "applies");
+    Write(medium / "Bootstrap" / "a.exe", std::string(5000, 'a'));
+    Write(medium / "Bootstrap" / "Msi" / "WinNT" / "update.exe", "u");
+    row.prepare(medium);
+    std::ostringstream out, err;
+    if (!row.split.empty()) {
+      std::vector<std::string> split = {"split", medium.string(), set.string()};
+      split.insert(split.end(), row.split.begin(), row.split.end());
+      ASSERT_EQ(RunMkdiskset(split, out, err), 0) << err.str();
+      row.spoil(set);
+    }
+    int code = Check(row.split.empty() ? medium : set, false, packages, out, err);
+    EXPECT_EQ(code, row.clean ? 0 : 1) << out.str() << err.str();
+    EXPECT_NE(out.str().find(row.expected), std::string::npos) << out.str();
+  }
+  fs::remove_all(root);
+}
+
+}  // namespace
+}  // namespace setup::tools
