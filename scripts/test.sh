@@ -109,7 +109,9 @@ if [[ -x tests/e2e/run.sh ]]; then
   SETUP_E2E_SKIP_BUILD=1 bash tests/e2e/run.sh 2>&1 | tee "$log"
   last=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$log" | tail -1)
   if [[ -n $last ]]; then
-    record "end to end under Wine" "$(echo "$last" | awk '{print $1}')" "$(echo "$last" | awk '{print $3}')"
+    skipped=$(echo "$last" | sed -n 's/.*, \([0-9]*\) skipped$/\1/p')
+    record "end to end under Wine${skipped:+ ($skipped skipped)}" "$(echo "$last" | awk '{print $1}')" \
+      "$(echo "$last" | awk '{print $3}' | tr -d ,)"
   else
     record "end to end under Wine" 0 1
   fi

@@ -332,6 +332,7 @@ run_scenario() {
   [[ -f $dir/skipped ]] && skip=$(cat "$dir/skipped")
   if [[ -n $skip ]]; then
     echo "SKIP $name (${secs} s): $skip"
+    ((skipped++))
   elif [[ $status == 0 && ! -s $dir/failures ]]; then
     echo "PASS $name (${secs} s)"
     [[ ${SETUP_E2E_NOTES:-0} == 1 && -s $dir/notes ]] && sed 's/^/  | /' "$dir/notes"

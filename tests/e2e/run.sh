@@ -9,7 +9,8 @@
 #        (exit codes, timings).
 #        SETUP_E2E_KEEP=1 keeps the work folder (without prefixes) of failed
 #        scenarios.
-# Prints one line per scenario and, last, "N passed, N failed".
+# Prints one line per scenario and, last, "N passed, N failed, N skipped" (a
+# scenario that cannot run on this machine says why and counts as skipped).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/scripts/wine-common.sh"
@@ -17,7 +18,7 @@ source "$root/tests/e2e/lib.sh"
 source "$root/tests/e2e/scenarios.sh"
 
 suite_start=$(date +%s)
-passed=0 failed=0
+passed=0 failed=0 skipped=0
 
 if ! wine_select; then
   echo "e2e: no usable Wine"
@@ -96,6 +97,7 @@ WINEPREFIX=$work/template timeout 60 "$WINE" reg add 'HKCU\Software\Wine\X11 Dri
   /v Managed /d N /f </dev/null >/dev/null 2>&1
 build_packages || { echo "e2e: cannot build the test packages"; echo "0 passed, 1 failed"; exit 1; }
 source "$root/tests/e2e/floppy_scenarios.sh"
+source "$root/tests/e2e/check_scenarios.sh"
 build_floppy_sets || { echo "e2e: cannot build the floppy sets"; echo "0 passed, 1 failed"; exit 1; }
 wine_stop_prefix "$work/template"
 echo "e2e: template prefix and packages ready in $(($(date +%s) - t0)) s"
@@ -107,5 +109,5 @@ for name in "${scenarios[@]}"; do
 done
 
 echo "e2e: suite took $(($(date +%s) - suite_start)) s"
-echo "$passed passed, $failed failed"
+echo "$passed passed, $failed failed, $skipped skipped"
 ((failed == 0))
