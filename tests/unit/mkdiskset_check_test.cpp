@@ -146,7 +146,7 @@ TEST(MkdisksetCheckTest, EachMediumWithOneProblemGetsTheCustomersError) {
        none,
        {"--flat"},
        [](const fs::path& s) { Replace(s / "Files.id", "Setup.msi", "Other.msi"); },
-       "error (message 4): no package: SETUP.EXE looks for Setup.msi"},
+       "error (message 4): no package: SETUP.EXE looks for Setup.msi among the files"},
   };
   std::string pattern = (fs::temp_directory_path() / "mkdiskset-check-XXXXXX").string();
   const fs::path root = mkdtemp(pattern.data());

@@ -230,9 +230,11 @@ void CheckMediumFolder(const fs::path& folder, const std::string& packageName,
     }
   }
   if (packagePath.empty()) {
-    report.errors.push_back({4, "no package: SETUP.EXE looks for " +
-                                    (packageName.empty() ? "*.msi" : packageName) +
-                                    " beside itself and ends with message 4"});
+    report.errors.push_back(
+        {4, packageName.empty()
+                ? "no package: SETUP.EXE looks for *.msi beside itself and ends with message 4"
+                : "no package: SETUP.EXE looks for " + packageName +
+                      " among the files of the set and ends with message 4"});
     return;
   }
   report.package = Relative(packagePath, source);
