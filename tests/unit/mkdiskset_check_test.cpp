@@ -63,19 +63,21 @@ class MarkedTransforms : public PackageAccess {
   std::unique_ptr<PackageAccess> real_ = MakeLibmsiPackageAccess();
 };
 
-TEST(MkdisksetCheckTest, EachMediumWithOneProblemGetsTheCustomersError) {
-  if (std::system("command -v msibuild >/dev/null 2>&1") != 0) GTEST_SKIP() << "no msibuild";
-  struct Row {
-    const char* name;
-    std::function<void(const fs::path& medium)> prepare;
-    std::vector<std::string> split;  // empty: the medium itself is checked
-    std::function<void(const fs::path& set)> spoil;
-    const char* expected;  // in the report; an error line when the run fails
-    bool clean = false;
-  };
-  const Rows english = {{"Lang0009", "English"}, {"Lang0007", "Deutsch"}, {"NewFolder", "x"}};
+struct CheckRow {
+  const char* name;
+  std::function<void(const fs::path& medium)> prepare;
+  std::vector<std::string> split;  // empty: the medium itself is checked
+  std::function<void(const fs::path& set)> spoil;
+  const char* expected;  // in the report; an error line when the run fails
+  bool clean = false;
+};
+
+// Each row: a medium (or the set split from it) with one problem.
+const Rows kEnglish = {{"Lang0009", "English"}, {"Lang0007", "Deutsch"}, {"NewFolder", "x"}};
+
+std::vector<CheckRow> CheckRows() {
   const auto none = [](const fs::path&) {};
-  const std::vector<Row> rows = {
+  std::vector<CheckRow> rows = {
       {"a clean medium", none, {}, none, "/es: run with /eq", true},
       {"a clean set in images", none, {"--images"}, none, "Package: Setup.msi", true},
       {"two packages",
@@ -141,16 +143,22 @@ TEST(MkdisksetCheckTest, EachMediumWithOneProblemGetsTheCustomersError) {
        [](const fs::path& s) { Replace(s / "Files.id", "Setup.msi", "Other.msi"); },
        "error (message 4): no package: SETUP.EXE looks for Setup.msi among the files"},
   };
+  return rows;
+}
+
+TEST(MkdisksetCheckTest, EachMediumWithOneProblemGetsTheCustomersError) {
+  if (std::system("command -v msibuild >/dev/null 2>&1") != 0) GTEST_SKIP() << "no msibuild";
+  const std::vector<CheckRow> rows = CheckRows();
   std::string pattern = (fs::temp_directory_path() / "mkdiskset-check-XXXXXX").string();
   const fs::path root = mkdtemp(pattern.data());
   MarkedTransforms packages;
-  for (const Row& row : rows) {
+  for (const CheckRow& row : rows) {
     SCOPED_TRACE(row.name);
     const fs::path medium = root / "medium", set = root / "set";
     fs::remove_all(medium);
     fs::remove_all(set);
     Write(medium / "SETUP.EXE", "MZ");
-    MakePackage(medium / "Setup.msi", &english);
+    MakePackage(medium / "Setup.msi", &kEnglish);
     for (const char* name : {"0007_l.mst", "0009_l.mst"}) Write(medium / name, "applies");
     Write(medium / "Bootstrap" / "a.exe", std::string(5000, 'a'));
     Write(medium / "Bootstrap" / "Msi" / "WinNT" / "update.exe", "u");
