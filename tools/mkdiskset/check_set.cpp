@@ -108,14 +108,15 @@ int Check(const fs::path& input, bool json, PackageAccess& packages, std::ostrea
     return 2;
   }
   fs::path set = input;
-  bool flat = fs::is_regular_file(input / "Files.id", error);
-  if (flat) {
-    report.layout = "flat set";
-  } else if (fs::is_regular_file(input / "disk1.img", error)) {
+  bool flat = false;
+  if (fs::is_regular_file(input / "disk1.img", error)) {
     // What split --images writes beside the folders is what ships.
     report.layout = "image set";
     set = scratch.path() / "images";
     if (!ReadImages(input, set, err)) return 2;
+  } else if (fs::is_regular_file(input / "Files.id", error)) {
+    flat = true;
+    report.layout = "flat set";
   } else if (fs::is_regular_file(input / "disk1" / "Files.id", error)) {
     report.layout = "per-disk set";
   } else if (fs::is_directory(input, error)) {
