@@ -52,7 +52,7 @@ struct Run {
   setup::win32::Win32TempSpaceDialogView tempSpace;
   setup::win32::Win32WorkerThreads threads{window};
   setup::FloppyViews floppy{progress, tempSpace, threads};
-  setup::ControllerDialog controller{context, window, languageView, &floppy};
+  setup::ControllerDialog controller{context, window, languageView, &floppy, {}};
 };
 
 std::string ItemText(HWND dialog, int id) {
@@ -67,7 +67,7 @@ void TestProgressView() {
   currentGroup = "ProgressView";
   Run run;
   CHECK(run.window.Create(run.controller));
-  setup::ExtractProgressDialog& dialog = *run.controller.progressDialog;
+  setup::ExtractProgressDialog& dialog = *run.controller.ProgressDialog();
   CHECK(run.progress.Create(dialog));
   HWND box = FindDialog("Extracting files ...");
   CHECK(box != nullptr && IsWindowVisible(box));
@@ -209,10 +209,10 @@ void TestWorkerThread(const std::string& root) {
     CHECK(run.context.engine.manifest.Load(false));
     CHECK(run.controller.StartDiskExtraction(set.target, set.source));
     CHECK(run.threads.WaitForEnd(10000));
-    CHECK(run.controller.worker.copyResult);
+    CHECK(run.controller.Worker().copyResult);
     CHECK(ReadWholeFile(set.target + "Setup.msi") == set.content);
     CHECK(!run.progress.Exists());
-    CHECK(!run.threads.Start(run.controller.worker));  // one worker per object
+    CHECK(!run.threads.Start(run.controller.Worker()));  // one worker per object
   }
   {
     // A missing disk: the prompt is the worker's own, unowned; the wait is
@@ -237,7 +237,7 @@ void TestWorkerThread(const std::string& root) {
     CHECK(GetTickCount() - start < 2000);
     run.threads.CancelPrompt();
     CHECK(run.threads.WaitForEnd(5000));
-    CHECK(!run.controller.worker.copyResult);
+    CHECK(!run.controller.Worker().copyResult);
     CHECK_EQ(run.boxes.shown.size(), std::size_t(1));
     CHECK_EQ(run.context.outcome.ExitCode(), setup::exitcode::kFailure);
   }
@@ -250,12 +250,12 @@ void TestWorkerThread(const std::string& root) {
     CHECK(run.window.Create(run.controller));
     run.context.engine.manifest.SetFile(set.source + "Files.id");
     CHECK(run.context.engine.manifest.Load(false));
-    run.controller.worker.targetFolder = set.target;
-    run.controller.worker.sourceFolder = set.source;
+    run.controller.Worker().targetFolder = set.target;
+    run.controller.Worker().sourceFolder = set.source;
     DWORD start = 0;
     {
       setup::win32::Win32WorkerThreads threads(run.window);
-      CHECK(threads.Start(run.controller.worker));
+      CHECK(threads.Start(run.controller.Worker()));
       for (int i = 0; i < 100 && !FindPrompt(); ++i) threads.WaitForEnd(50);
       CHECK(FindPrompt() != nullptr);
       start = GetTickCount();

@@ -428,7 +428,7 @@ struct Run {
   setup::SetupContext context{services};
   setup::win32::Win32LanguageDialogView view;
   setup::win32::Win32ControllerWindow window{view};
-  setup::ControllerDialog controller{context, window, view};
+  setup::ControllerDialog controller{context, window, view, nullptr, {}};
 };
 
 bool guardFired = false;
@@ -505,8 +505,7 @@ void TestLanguageView() {
 void TestEnterChoosesLanguage(const std::string& root) {
   currentGroup = "Enter in the language dialog";
   Run run;
-  run.controller.bootstrapDir = root + "emptyboot\\";
-  CreateDirectoryA(run.controller.bootstrapDir.c_str(), nullptr);
+  run.controller.SetSourceFolder(root + "emptyboot\\");  // no Bootstrap folder in it
   CHECK(run.window.Create(run.controller));
   CHECK(run.view.Create());
   run.view.AddLanguage("Deutsch", "0007");
@@ -518,8 +517,8 @@ void TestEnterChoosesLanguage(const std::string& root) {
   CHECK(focus != nullptr);
   PostMessageA(focus ? focus : run.view.Handle(), WM_KEYDOWN, VK_RETURN, 0);
   CHECK(PumpUntilQuit(run));
-  CHECK_EQ(run.controller.languageDialog.selectedIndex, 1);
-  CHECK_EQ(run.controller.languageDialog.languagePrefix, std::string("0009_"));
+  CHECK_EQ(run.controller.Languages().selectedIndex, 1);
+  CHECK_EQ(run.controller.Languages().languagePrefix, std::string("0009_"));
   CHECK(!run.view.Exists());
   // No package beside it: the install step reports the missing transform.
   CHECK_EQ(run.boxes.shown.size(), std::size_t(1));
@@ -560,7 +559,7 @@ void TestControllerWindow(const std::string& root) {
     // WM_SETUP_INSTALL posted: the install step runs inside the loop. No
     // language was chosen: message 8, and the step always quits.
     Run run;
-    run.controller.bootstrapDir = emptyBoot;
+    run.controller.SetSourceFolder(emptyBoot);
     CHECK(run.window.Create(run.controller));
     HWND window = FindControllerWindow();
     CHECK(window != nullptr && !IsWindowVisible(window));
@@ -589,7 +588,7 @@ void TestControllerWindow(const std::string& root) {
     // shown, the run counts as failed, and the loop ends.
     Run run;
     run.boxes.throwOnFirst = true;
-    run.controller.bootstrapDir = emptyBoot;
+    run.controller.SetSourceFolder(emptyBoot);
     CHECK(run.window.Create(run.controller));
     run.window.PostSetupInstall();
     CHECK(PumpUntilQuit(run));
