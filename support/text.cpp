@@ -58,7 +58,8 @@ std::size_t FindLastText(const std::string& text, const std::string& part) {
 std::string ToUpper(std::string text) {
   for (std::size_t i = 0; i < text.size();) {
     std::size_t n = CharLength(text, i);
-    if (n == 1 && text[i] >= 'a' && text[i] <= 'z') text[i] = static_cast<char>(text[i] - 'a' + 'A');
+    if (n == 1 && text[i] >= 'a' && text[i] <= 'z')
+      text[i] = static_cast<char>(text[i] - 'a' + 'A');
     i += n;
   }
   return text;
@@ -67,7 +68,8 @@ std::string ToUpper(std::string text) {
 std::string ToLower(std::string text) {
   for (std::size_t i = 0; i < text.size();) {
     std::size_t n = CharLength(text, i);
-    if (n == 1 && text[i] >= 'A' && text[i] <= 'Z') text[i] = static_cast<char>(text[i] - 'A' + 'a');
+    if (n == 1 && text[i] >= 'A' && text[i] <= 'Z')
+      text[i] = static_cast<char>(text[i] - 'A' + 'a');
     i += n;
   }
   return text;

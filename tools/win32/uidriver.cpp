@@ -34,8 +34,8 @@
 // Exit status: 0 done, 1 timeout or not found, 2 usage, 3 launch failure.
 // The Unix status of wine keeps only 8 bits, so `run` prints the child's full
 // exit code and can write it to a file.
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 #include <winver.h>
 
 #include <cstdio>
@@ -402,8 +402,8 @@ int Watch(const Filter& f, const std::vector<std::string>& ids, DWORD timeoutMs)
     for (size_t i = 0; i < ids.size(); ++i) {
       HWND c = GetDlgItem(w, std::atoi(ids[i].c_str()));
       if (!c) continue;
-      std::string v = lstrcmpiA(ClassOf(c).c_str(), PROGRESS_CLASSA) == 0 ? ProgressState(c)
-                                                                          : ControlText(c);
+      std::string v =
+          lstrcmpiA(ClassOf(c).c_str(), PROGRESS_CLASSA) == 0 ? ProgressState(c) : ControlText(c);
       if (v == last[i]) continue;
       last[i] = v;
       std::printf("t=%.0f %s %s\n", MsSince(appeared), ids[i].c_str(), v.c_str());
