@@ -34,8 +34,9 @@
 // Exit status: 0 done, 1 timeout or not found, 2 usage, 3 launch failure.
 // The Unix status of wine keeps only 8 bits, so `run` prints the child's full
 // exit code and can write it to a file.
-#include <commctrl.h>
 #include <windows.h>
+// (needs <windows.h> first)
+#include <commctrl.h>
 #include <winver.h>
 
 #include <cstdio>
