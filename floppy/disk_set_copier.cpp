@@ -41,12 +41,7 @@ ManifestEntry ParseManifestEntry(const std::string& value) {
 }
 
 DiskSetCopier::DiskSetCopier(CopyEngineState& state) : state_(state) {
-  state_.diskNumber = 0;
-  state_.totalSize = 0;
-  state_.totalCopied = 0;
-  state_.volumeSize = 0;
-  state_.volumeRemaining = 0;
-  state_.volumeOffset = 0;
+  ResetCounters();
   state_.volumePath.clear();
   state_.promptCallback = nullptr;
   state_.stopRequested = false;
@@ -66,14 +61,18 @@ void DiskSetCopier::SetTotalProgressCallback(ProgressCallback callback) {
   state_.totalProgressCallback = std::move(callback);
 }
 
-bool DiskSetCopier::Start() {
-  if (state_.targetDir.empty()) return false;
+void DiskSetCopier::ResetCounters() {
   state_.diskNumber = 0;
   state_.totalSize = 0;
   state_.totalCopied = 0;
   state_.volumeSize = 0;
   state_.volumeRemaining = 0;
   state_.volumeOffset = 0;
+}
+
+bool DiskSetCopier::Start() {
+  if (state_.targetDir.empty()) return false;
+  ResetCounters();
 
   state_.manifest.SetFile(state_.sourceDir + kManifestName);
   bool loaded = state_.manifest.Load(false);

@@ -117,6 +117,8 @@ class DiskSetCopier {
   CopyEngineState& State() { return state_; }
 
  private:
+  // The disk number, sizes and offsets of a copy that has not begun.
+  void ResetCounters();
   // False when an entry of the run has an unsafe path or the set reaches
   // kSetSizeLimit.
   bool RunIsAcceptable();

@@ -1,6 +1,6 @@
 #include "floppy/extract_thread.h"
 
-#include "app/controller_messages.h"
+#include "floppy/extract_messages.h"
 #include "support/text.h"
 
 namespace setup {

@@ -1,6 +1,6 @@
 #include "floppy/worker_threads_win32.h"
 
-#include "app/controller_messages.h"
+#include "floppy/extract_messages.h"
 
 namespace setup::win32 {
 namespace {
@@ -29,7 +29,7 @@ Win32WorkerThreads::~Win32WorkerThreads() {
 
 bool Win32WorkerThreads::Start(ExtractThread& thread) {
   if (handle_.valid()) return false;
-  controllerWindow_ = controller_.Handle();
+  controllerWindow_ = owner_.Handle();
   if (!controllerWindow_) return false;
   thread_ = &thread;
   endSent_ = false;

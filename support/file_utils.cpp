@@ -32,6 +32,16 @@ bool FileUtilities::FindFile(std::string& folder, std::string& name, bool& isFol
   return found;
 }
 
+bool FileUtilities::HasFile(const std::string& folder, const std::string& name) {
+  std::string searched = folder;
+  std::string found = name;
+  bool isFolder = false;
+  const bool present = FindFile(searched, found, isFolder);
+  std::string none;
+  FindFile(none, none, isFolder);  // closes the search
+  return present;
+}
+
 bool FileUtilities::WalkFolder(std::string folder, std::string skipName, std::string pattern,
                                std::string context, const WalkCallback& callback) {
   TrimTrailing(folder, '\\');

@@ -232,8 +232,8 @@ CreateFolderResult FakeFileSystem::CreateFolder(const std::string& path) {
   // Paths that no real system can create: empty, "\", a server or a share
   // ("\\srv", "\\srv\share").
   if (path.empty() || path == "\\") return CreateFolderResult::Failed;
-  if (path.rfind("\\\\", 0) == 0 &&
-      std::count(path.begin() + 2, path.end(), '\\') < 2 && Find(path) == nullptr) {
+  if (path.rfind("\\\\", 0) == 0 && std::count(path.begin() + 2, path.end(), '\\') < 2 &&
+      Find(path) == nullptr) {
     return CreateFolderResult::Failed;
   }
   if (const Node* existing = Find(path)) {

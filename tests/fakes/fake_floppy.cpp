@@ -118,8 +118,7 @@ bool FakeWorkerThreads::WaitForEnd(uint32_t milliseconds) {
     }
     std::unique_lock<std::mutex> lock(mutex_);
     if (finished_) return true;
-    if (!changed_.wait_until(lock, deadline,
-                             [this] { return pending_ != nullptr || finished_; })) {
+    if (!changed_.wait_until(lock, deadline, [this] { return pending_ != nullptr || finished_; })) {
       return false;
     }
   }

@@ -23,8 +23,9 @@ bool FakeLanguageView::Create() {
 }
 
 int FakeLanguageView::AddLanguage(const std::string& name, const std::string& code) {
-  auto at = std::upper_bound(entries.begin(), entries.end(), name,
-                             [](const std::string& n, const Entry& e) { return LessNoCase(n, e.name); });
+  auto at =
+      std::upper_bound(entries.begin(), entries.end(), name,
+                       [](const std::string& n, const Entry& e) { return LessNoCase(n, e.name); });
   Entry entry{name, code.empty() ? std::nullopt : std::optional<std::string>(code)};
   return static_cast<int>(entries.insert(at, entry) - entries.begin());
 }
