@@ -22,6 +22,32 @@ fs::path VolumePath(const fs::path& set, bool flat, int disk) {
   return flat ? set / name : set / ("disk" + std::to_string(disk)) / name;
 }
 
+// Every volume the copy will ask for, and their bytes against the manifest.
+void CheckVolumes(const fs::path& set, bool flat, CheckReport& report) {
+  std::error_code error;
+  int64_t volumes = 0;
+  for (int disk = 1;; ++disk) {
+    fs::path volume = VolumePath(set, flat, disk);
+    if (!fs::is_regular_file(volume, error)) {
+      if (volumes < report.manifestBytes) {
+        report.errors.push_back({9, "disk " + std::to_string(disk) + " is missing (no " +
+                                        volume.filename().string() +
+                                        "): the prompt for it comes back until Cancel, then "
+                                        "message 9"});
+      }
+      break;
+    }
+    auto size = static_cast<int64_t>(fs::file_size(volume, error));
+    volumes += size;
+    report.volumes.push_back(volume.filename().string() + ": " + std::to_string(size) + " bytes");
+  }
+  if (volumes != report.manifestBytes) {
+    report.errors.push_back(
+        {9, "the volumes hold " + std::to_string(volumes) + " bytes, the manifest lists " +
+                std::to_string(report.manifestBytes) + ": the copy fails with message 9"});
+  }
+}
+
 // The manifest as the engine reads it, the entries 1..n it copies, and the
 // volumes the copy will ask for.
 void CheckSetFiles(const fs::path& set, bool flat, CheckReport& report) {
@@ -59,27 +85,7 @@ void CheckSetFiles(const fs::path& set, bool flat, CheckReport& report) {
   if (bytes >= DiskSetCopier::kSetSizeLimit) {
     report.errors.push_back({9, "the set holds 2^31 bytes or more: the copy fails with message 9"});
   }
-  int64_t volumes = 0;
-  for (int disk = 1;; ++disk) {
-    fs::path volume = VolumePath(set, flat, disk);
-    if (!fs::is_regular_file(volume, error)) {
-      if (volumes < report.manifestBytes) {
-        report.errors.push_back({9, "disk " + std::to_string(disk) + " is missing (no " +
-                                        volume.filename().string() +
-                                        "): the prompt for it comes back until Cancel, then "
-                                        "message 9"});
-      }
-      break;
-    }
-    auto size = static_cast<int64_t>(fs::file_size(volume, error));
-    volumes += size;
-    report.volumes.push_back(volume.filename().string() + ": " + std::to_string(size) + " bytes");
-  }
-  if (volumes != report.manifestBytes) {
-    report.errors.push_back(
-        {9, "the volumes hold " + std::to_string(volumes) + " bytes, the manifest lists " +
-                std::to_string(report.manifestBytes) + ": the copy fails with message 9"});
-  }
+  CheckVolumes(set, flat, report);
 }
 
 // Copies everything of each diskN.img into scratch/diskN through mtools.
