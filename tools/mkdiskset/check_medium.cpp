@@ -150,42 +150,44 @@ std::vector<std::string> EngineUpdates(Machine& m, const std::string& engineDir,
     prerequisites.CheckPrerequisites(engineDir);
   } catch (const StageError&) {
     // The update ends the run; what it started is what the check wants.
-  } catch (const ProcessLaunchError&) {
   }
   std::vector<std::string> programs;
   for (const Started& s : m.runner.started) programs.push_back(Relative(s.program, source));
   return programs;
 }
 
+// What the walk does with one file, as the recorders saw it.
+std::string VisitAndDescribe(Machine& m, std::string& path, std::string& argument) {
+  m.runner.started.clear();
+  m.automation.installed.clear();
+  m.launcher.VisitBootstrapFile(path, argument);
+  if (!m.runner.started.empty()) {
+    const std::string& a = m.runner.started[0].arguments;
+    return a.empty() ? "run without argument" : "run with " + a;
+  }
+  if (!m.automation.installed.empty()) {
+    return "installed in-process, " + m.automation.installed[0].arguments;
+  }
+  return "not started (neither .exe nor .msi)";
+}
+
 void WalkBootstrap(Machine& m, const std::string& source, CheckReport& report) {
   const std::string bootstrap = source + "Bootstrap\\";
-  const bool switches[3][2] = {{false, false}, {true, false}, {true, true}};
-  for (int pass = 0; pass < 3; ++pass) {
-    std::string argument = BootstrapArgument(switches[pass][0], switches[pass][1]);
+  struct Pass {
+    bool silent, extraSilent;
+    std::string WalkStep::*column;
+  };
+  for (const Pass& pass :
+       {Pass{false, false, &WalkStep::interactive}, Pass{true, false, &WalkStep::silent},
+        Pass{true, true, &WalkStep::extraSilent}}) {
     std::size_t index = 0;
-    m.utils.WalkFolder(bootstrap, "Msi\\", "*.*", argument,
-                       [&](std::string& path, std::string& context) {
-                         m.runner.started.clear();
-                         m.automation.installed.clear();
-                         try {
-                           m.launcher.VisitBootstrapFile(path, context);
-                         } catch (const ProcessLaunchError&) {
+    m.utils.WalkFolder(bootstrap, "Msi\\", "*.*", BootstrapArgument(pass.silent, pass.extraSilent),
+                       [&](std::string& path, std::string& argument) {
+                         std::string what = VisitAndDescribe(m, path, argument);
+                         if (index == report.walk.size()) {
+                           report.walk.push_back({Relative(path, source), "", "", ""});
                          }
-                         std::string what = "not started (neither .exe nor .msi)";
-                         if (!m.runner.started.empty()) {
-                           const std::string& a = m.runner.started[0].arguments;
-                           what = a.empty() ? "run without argument" : "run with " + a;
-                         } else if (!m.automation.installed.empty()) {
-                           what = "installed in-process, " + m.automation.installed[0].arguments;
-                         }
-                         if (pass == 0)
-                           report.walk.push_back({Relative(path, source), what, "", ""});
-                         if (index < report.walk.size()) {
-                           (pass == 1   ? report.walk[index].silent
-                            : pass == 2 ? report.walk[index].extraSilent
-                                        : report.walk[index].interactive) = what;
-                         }
-                         ++index;
+                         report.walk[index++].*pass.column = what;
                          return true;
                        });
   }
