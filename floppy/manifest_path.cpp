@@ -20,10 +20,9 @@ bool IsDotsComponent(const std::string& component) {
 }  // namespace
 
 bool IsReservedDeviceName(const std::string& component) {
-  // Windows drops trailing dots and blanks, then looks only at the part
-  // before the first dot, itself without trailing blanks ("NUL .txt").
+  // Windows looks only at the part before the first dot, without its
+  // trailing blanks: "NUL.txt", "NUL. ." and "NUL .txt" are all the device.
   std::string base = component;
-  while (!base.empty() && (base.back() == '.' || base.back() == ' ')) base.pop_back();
   std::size_t dot = FindChar(base, '.');
   if (dot != std::string::npos) base.erase(dot);
   while (!base.empty() && base.back() == ' ') base.pop_back();
