@@ -79,6 +79,19 @@ std::vector<CheckRow> CheckRows() {
   const auto none = [](const fs::path&) {};
   std::vector<CheckRow> rows = {
       {"a clean medium", none, {}, none, "/es: run with /eq", true},
+      {"a user of a listed language",
+       none,
+       {},
+       none,
+       "English (0009): 0009_l.mst present, applies\n    a user of this language gets 0009_l.mst "
+       "at once, no dialog",
+       true},
+      {"any other user",
+       none,
+       {},
+       none,
+       "Any other user gets the language dialog listing Deutsch, English, Deutsch preselected",
+       true},
       {"a clean set in images", none, {"--images"}, none, "Package: Setup.msi", true},
       {"two packages",
        [](const fs::path& m) { fs::copy(m / "Setup.msi", m / "Another.msi"); },
