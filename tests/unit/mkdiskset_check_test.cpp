@@ -258,5 +258,22 @@ TEST(MkdisksetCheckTest, SplitRefusesMediaTheFloppyRouteCannotInstall) {
   fs::remove_all(root);
 }
 
+TEST(MkdisksetCheckTest, LibmsiAppliesNoTransformThatIsNotOne) {
+  if (std::system("command -v msibuild >/dev/null 2>&1") != 0) GTEST_SKIP() << "no msibuild";
+  std::string pattern = (fs::temp_directory_path() / "mkdiskset-mst-XXXXXX").string();
+  const fs::path root = mkdtemp(pattern.data());
+  MakePackage(root / "p.msi", &kEnglish);
+  Write(root / "junk.mst", std::string(4096, 'j'));
+  fs::copy(root / "p.msi", root / "package.mst");  // a storage, but a package
+  std::unique_ptr<PackageAccess> packages = MakeLibmsiPackageAccess();
+  for (const char* name : {"junk.mst", "package.mst", "missing.mst"}) {
+    SCOPED_TRACE(name);
+    std::string why;
+    EXPECT_FALSE(packages->TransformApplies(root / "p.msi", root / name, why));
+    EXPECT_FALSE(why.empty());
+  }
+  fs::remove_all(root);
+}
+
 }  // namespace
 }  // namespace setup::tools
