@@ -358,9 +358,9 @@ sc_floppy_volume_fills() {
   expect_temp_clean "$small"
 }
 
-# A manifest entry that climbs out of the extraction folder, or names a
-# drive, fails the copy before anything is written, and the file it names,
-# put there beforehand, is left alone.
+# A manifest entry that climbs out of the extraction folder, names a drive
+# or names a device, fails the copy before anything is written, and the file
+# it names, put there beforehand, is left alone.
 sc_floppy_unsafe_manifest_path() {
   make_medium -
   printf 'HELLO' >"$medium/Disk.1"
@@ -368,7 +368,7 @@ sc_floppy_unsafe_manifest_path() {
   t=$(temp_dir)
   printf 'precious\n' >"$t/outside.txt"
   snapshot_temp
-  for entry in '..\outside.txt' "$(temp_win)\\outside.txt"; do
+  for entry in '..\outside.txt' "$(temp_win)\\outside.txt" 'sub\NUL.txt' 'COM1'; do
     printf '1,%s,5\r\n' "$entry" >"$medium/Files.id"
     setup_run --answer
     echo "[$entry]: exit $code" >>"$dir/notes"
