@@ -48,6 +48,16 @@ bool FileUtilities::WalkFolder(std::string folder, std::string skipName, std::st
   TrimTrailing(skipName, '\\');
   skipName = ToUpper(skipName);
 
+  // The search of this level is closed on every way out, also when the
+  // callback or a nested walk throws.
+  struct CloseSearch {
+    SearchState& state;
+    ~CloseSearch() {
+      state.search.reset();
+      state.invalid = false;
+    }
+  } closeSearch{state_};
+
   std::string name = pattern;
   bool isFolder = false;
   bool found = FindFile(folder, name, isFolder);
@@ -68,8 +78,6 @@ bool FileUtilities::WalkFolder(std::string folder, std::string skipName, std::st
     name.clear();
     found = FindFile(folder, name, isFolder);
   }
-  state_.search.reset();
-  state_.invalid = false;
   return proceed;
 }
 

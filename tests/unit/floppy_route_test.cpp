@@ -2,7 +2,10 @@
 // own thread and talks to the controller only through "sent" messages.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 #include "fakes/fake_machine.h"
 
@@ -10,6 +13,7 @@ namespace setup {
 namespace {
 
 using namespace setup::testing;
+using namespace std::chrono_literals;
 
 struct File {
   std::string path;
@@ -155,7 +159,8 @@ TEST_F(FloppyRoute, AnExceptionOutOfTheLoopStillStopsTheWorkerFirst) {
   window.user = []() -> bool { throw std::runtime_error("lost"); };
   EXPECT_THROW(Start(), std::runtime_error);
   EXPECT_FALSE(window.exists);
-  EXPECT_EQ(boxes.Shown().size(), 1u);  // the prompt, answered Cancel
+  EXPECT_EQ(boxes.Shown().size(), 1u);                         // the prompt, answered Cancel
+  EXPECT_EQ(fs.List("C:\\Temp"), std::vector<std::string>{});  // and the copy removed
 }
 
 TEST_F(FloppyRoute, TooLittleSpaceAsksForAnotherFolder) {
@@ -226,6 +231,57 @@ TEST_F(FloppyRoute, AnUnsafeManifestPathTouchesNothingOutside) {
                 "Installation Error: Error copying files from disks. Installation failed."}));
   EXPECT_EQ(fs.Content("C:\\outside.txt"), std::optional<std::string>("mine"));
   EXPECT_EQ(fs.Content("C:\\Temp\\outside.txt"), std::optional<std::string>("mine too"));
+}
+
+// Message 11 is a failure of the run, whatever the user does next.
+TEST_F(FloppyRoute, MessageElevenThenCloseStillEndsAsAFailure) {
+  MakeStandardSet();
+  progress.afterProgress = [this] { fs.freeSpace = 1000; };
+  std::atomic<bool> diskFull{false};
+  std::atomic<bool> closed{false};
+  boxes.answer = [&](const ShownBox&) {
+    diskFull = true;  // the box stays up until the Close below
+    for (int i = 0; i < 500 && !closed; ++i) std::this_thread::sleep_for(10ms);
+    return box::kIdOk;
+  };
+  window.user = [&] {
+    for (int i = 0; i < 500 && !diskFull; ++i) std::this_thread::sleep_for(10ms);
+    if (closed || !diskFull) return false;
+    window.Controller().OnSysCommand(0xF060);
+    closed = true;
+    return true;
+  };
+  EXPECT_EQ(Start(), 1603u);
+  EXPECT_EQ(
+      Shown(),
+      (std::vector<std::string>{"Installation Error: Not enough free space for temporary files."}));
+  EXPECT_EQ(fs.List("C:\\Temp"), std::vector<std::string>{});
+}
+
+// A set that cannot be copied is refused before the user is asked for room
+// for it.
+TEST_F(FloppyRoute, AnUncopyableSetIsRefusedBeforeTheFreeSpaceCheck) {
+  struct Row {
+    std::string what, manifest;
+  } rows[] = {
+      {"a size near 2^63", "1,Setup.msi,99999999999999999999\r\n"},
+      {"a set of 2^31 bytes", "1,Setup.msi,2147483000\r\n2,Data.cab,648\r\n"},
+      {"an unsafe entry", "1,Setup.msi,10\r\n2,..\\up.txt,10\r\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    FloppyWorld w;
+    w.fs.AddFile("D:\\Files.id", row.manifest);
+    w.fs.AddFile("D:\\Disk.1", std::string(20, 'x'));
+    w.fs.freeSpace = 1000;
+    EXPECT_EQ(w.Start(), 1603u);
+    EXPECT_EQ(w.Shown(),
+              (std::vector<std::string>{
+                  "Installation Error: Error copying files from disks. Installation failed."}));
+    EXPECT_TRUE(w.tempSpace.shownPaths.empty());
+    EXPECT_EQ(w.progress.created, 0);
+    EXPECT_EQ(w.fs.List("C:\\Temp"), std::vector<std::string>{});
+  }
 }
 
 }  // namespace

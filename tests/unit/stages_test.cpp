@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <new>
 
 #include "fakes/fake_machine.h"
 
@@ -236,6 +237,18 @@ TEST_F(Run, BootstrapWalkStopsAtAFailingProgramButTheProductIsInstalled) {
   EXPECT_TRUE(unstartable.BootstrapRuns().empty());
   EXPECT_EQ(unstartable.Installs().size(), 1u);
   unstartable.ExpectNothingLeftOpen();
+
+  // A failure while a nested folder is searched closes every search.
+  World throwing;
+  throwing.fs.AddFile("D:\\0009_l.mst");
+  throwing.automation.state.packages["D:\\Product.msi"] = {{"Lang0009", "English"}};
+  throwing.fs.AddFile("D:\\Bootstrap\\Tools\\boom.exe");
+  throwing.fs.AddFile("D:\\Bootstrap\\Tools\\later.exe");
+  throwing.processes.onRun = [](const ProcessRun&) { throw std::bad_alloc(); };
+  EXPECT_EQ(throwing.Start(), 1603u);
+  EXPECT_EQ(throwing.Shown(), (std::vector<std::string>{"Error: Internal error number .."}));
+  EXPECT_TRUE(throwing.Installs().empty());
+  throwing.ExpectNothingLeftOpen();
 }
 
 TEST_F(Run, TheInstallersOwnExitCodeIsTheRunsExitCode) {
@@ -299,6 +312,9 @@ TEST(SourceFolder, FromTheModulePath) {
       {"C:\\SETUP.EXE\\Setup.Exe", "C:\\SETUP.EXE\\"},
       {"C:\\Media\\install.exe", "C:\\Media\\"},
       {"C:\\SETUP.EXE\\other.exe", "C:\\SETUP.EXE\\"},
+      // A renamed program: still its own folder, not a cut name.
+      {"D:\\MySetup.exe", "D:\\"},
+      {"\\\\srv\\share\\Disk1\\ProductSETUP.EXE", "\\\\srv\\share\\Disk1\\"},
       {"setup.exe", ""},
       {"", ""},
   };
