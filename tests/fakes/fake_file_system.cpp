@@ -1,5 +1,7 @@
 #include "fakes/fake_file_system.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -113,7 +115,15 @@ class FakeReadableFile : public ReadableFile {
   }
   int64_t Read(void* buffer, std::size_t count) override {
     if (failReads_) return -1;
-    if (position_ >= data_.size()) return 0;
+    if (position_ >= data_.size()) {
+      // A caller that keeps reading at the end would spin for ever on a
+      // real file.
+      if (++readsAtEnd_ > 1000) {
+        ADD_FAILURE() << "read on and on at the end of a file";
+        return -1;
+      }
+      return 0;
+    }
     std::size_t n = std::min(count, data_.size() - position_);
     if (limit_) n = std::min(n, *limit_);
     std::memcpy(buffer, data_.data() + position_, n);
@@ -126,6 +136,7 @@ class FakeReadableFile : public ReadableFile {
   std::optional<std::size_t> limit_;
   bool failReads_ = false;
   std::size_t position_ = 0;
+  int readsAtEnd_ = 0;
 };
 
 }  // namespace

@@ -147,6 +147,7 @@ TEST_F(FloppyRoute, CloseDuringTheCopyOrAtAPromptStopsTheWorkerAndCleansUp) {
     };
     EXPECT_EQ(w.Start(), 1602u);
     EXPECT_EQ(w.boxes.Shown().size(), atPrompt ? 1u : 0u);  // the prompt, answered Cancel
+    EXPECT_LT(w.fs.bytesWritten, 193000u);                  // the copy did not run on
     EXPECT_TRUE(w.processes.runs.empty());
     EXPECT_EQ(w.fs.List("C:\\Temp"), std::vector<std::string>{});
     EXPECT_FALSE(w.progress.exists);

@@ -2,6 +2,7 @@
 // the user sees, what is started, and the exit code.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <new>
 
@@ -67,6 +68,10 @@ TEST_F(Run, TheUserChoosesFromASortedListWithTheFirstPreselected) {
   };
   EXPECT_EQ(Start(), 0u);
   EXPECT_EQ(listed, (std::vector<std::string>{"Deutsch", "espanol", "Francais"}));
+  // The package is only read.
+  EXPECT_EQ(std::count(automation.state.calls.begin(), automation.state.calls.end(),
+                       "OpenDatabase(D:\\Product.msi,0)"),
+            1);
   EXPECT_EQ(preselected, 0);
   EXPECT_EQ(window.setupInstallSends, 1);
   EXPECT_EQ(Installs(),
@@ -282,16 +287,21 @@ TEST_F(Run, CloseCommandWhileTheDialogIsUpLeavesWithoutInstalling) {
   EXPECT_EQ(Start(), 1602u);
   EXPECT_TRUE(processes.runs.empty());
   EXPECT_TRUE(Shown().empty());
-  // Other system commands only get the default processing.
-  World minimise;
-  minimise.window.user = [&minimise] {
-    if (!minimise.view.shown) return false;
-    minimise.view.shown = false;
-    minimise.window.Controller().OnSysCommand(0xF020);
-    return false;
-  };
-  minimise.Start();
-  EXPECT_TRUE(minimise.window.loopStalled);
+  // Other system commands only get the default processing; the whole id is
+  // compared, so SC_CLOSE with low bits set is not a Close.
+  for (uint32_t command : {0xF020u, 0xF061u}) {
+    SCOPED_TRACE(command);
+    World other;
+    other.window.stallExpected = true;
+    other.window.user = [&other, command] {
+      if (!other.view.shown) return false;
+      other.view.shown = false;
+      other.window.Controller().OnSysCommand(command);
+      return false;
+    };
+    other.Start();
+    EXPECT_TRUE(other.window.loopStalled);
+  }
 }
 
 TEST_F(Run, AManifestBesideTheProgramIsNotSupportedYet) {
