@@ -119,14 +119,22 @@ TEST_F(FloppyRoute, CancelAtTheDiskPromptFailsTheCopy) {
 }
 
 TEST_F(FloppyRoute, ExitDuringTheCopyEndsQuietly) {
-  MakeStandardSet();
-  progress.afterProgress = [&] {
-    if (progress.events.size() == 3) progress.dialog->OnExitPressed();
-  };
-  EXPECT_EQ(Start(), 1602u);
-  EXPECT_TRUE(Shown().empty());
-  EXPECT_TRUE(processes.runs.empty());
-  EXPECT_EQ(fs.List("C:\\Temp"), std::vector<std::string>{});
+  // Exit pressed while the Total bar (event 2) or the disk bar (event 3) is
+  // updated: either update hands the request to the worker, which stops
+  // before its next disk update.
+  for (std::size_t pressedAt : {2u, 3u}) {
+    SCOPED_TRACE(pressedAt);
+    FloppyWorld w;
+    w.MakeStandardSet();
+    w.progress.afterProgress = [&w, pressedAt] {
+      if (w.progress.events.size() == pressedAt) w.progress.dialog->OnExitPressed();
+    };
+    EXPECT_EQ(w.Start(), 1602u);
+    EXPECT_EQ(w.progress.events.size(), pressedAt == 2 ? 2u : 4u);
+    EXPECT_TRUE(w.Shown().empty());
+    EXPECT_TRUE(w.processes.runs.empty());
+    EXPECT_EQ(w.fs.List("C:\\Temp"), std::vector<std::string>{});
+  }
 }
 
 TEST_F(FloppyRoute, CloseDuringTheCopyOrAtAPromptStopsTheWorkerAndCleansUp) {
@@ -137,6 +145,8 @@ TEST_F(FloppyRoute, CloseDuringTheCopyOrAtAPromptStopsTheWorkerAndCleansUp) {
     if (atPrompt) {
       w.fs.RemoveFile("D:\\Disk.2");  // the prompt waits until it is cancelled
     } else {
+      // Sixty chunks: the loop takes the posted quit between two of them.
+      w.MakeSet({{"Setup.msi", std::string(60 * 51200, 'p')}}, 1457664);
       w.progress.afterProgress = [&w] {
         if (w.progress.events.size() == 2) w.window.Controller().OnSysCommand(0xF060);
       };

@@ -297,7 +297,7 @@ TEST_F(Run, CloseCommandWhileTheDialogIsUpLeavesWithoutInstalling) {
       if (!other.view.shown) return false;
       other.view.shown = false;
       other.window.Controller().OnSysCommand(command);
-      return false;
+      return true;  // the loop goes on, and would take a quit posted now
     };
     other.Start();
     EXPECT_TRUE(other.window.loopStalled);
