@@ -106,16 +106,22 @@ TEST_F(FloppyRoute, AMissingDiskIsAskedForUntilItIsThere) {
 }
 
 TEST_F(FloppyRoute, CancelAtTheDiskPromptFailsTheCopy) {
-  MakeStandardSet();
-  fs.RemoveFile("D:\\Disk.2");
-  threads.promptAnswer = [](const std::string&) { return box::kIdCancel; };
-  EXPECT_EQ(Start(), 1603u);
-  EXPECT_EQ(Shown(),
-            (std::vector<std::string>{
-                "Please Insert Disk: Please insert disk number 2     ",
-                "Installation Error: Error copying files from disks. Installation failed."}));
-  EXPECT_TRUE(processes.runs.empty());
-  EXPECT_EQ(fs.List("C:\\Temp"), std::vector<std::string>{});
+  // Cancel, or a prompt that could not be shown at all (0): only Retry asks
+  // again.
+  for (int answer : {box::kIdCancel, 0}) {
+    SCOPED_TRACE(answer);
+    FloppyWorld w;
+    w.MakeStandardSet();
+    w.fs.RemoveFile("D:\\Disk.2");
+    w.threads.promptAnswer = [answer](const std::string&) { return answer; };
+    EXPECT_EQ(w.Start(), 1603u);
+    EXPECT_EQ(w.Shown(),
+              (std::vector<std::string>{
+                  "Please Insert Disk: Please insert disk number 2     ",
+                  "Installation Error: Error copying files from disks. Installation failed."}));
+    EXPECT_TRUE(w.processes.runs.empty());
+    EXPECT_EQ(w.fs.List("C:\\Temp"), std::vector<std::string>{});
+  }
 }
 
 TEST_F(FloppyRoute, ExitDuringTheCopyEndsQuietly) {
