@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/platform.h"
 
 namespace setup::testing {
@@ -26,6 +27,31 @@ class FakeProcessRunner : public ProcessRunner {
   std::map<std::string, uint32_t> exitCodes;  // by program path; 0 when absent
   std::set<std::string> unstartable;          // these throw ProcessLaunchError
   std::function<void(const ProcessRun&)> onRun;
+};
+
+// One poll of a fake child: what the wait answers, what the exit code reads.
+struct WaitStep {
+  WaitResult wait;
+  std::optional<uint32_t> code;
+};
+
+// Starts children that answer the polls of steps in order; a poll past the
+// last step throws, so a wait that never ends fails the test.
+class FakeProcessStarter : public ProcessStarter {
+ public:
+  StartResult Create(const std::string& program, const std::string& arguments) override;
+  StartResult ShellStart(const std::string& program, const std::string& arguments) override;
+  void Pause(uint32_t milliseconds) override { pauses.push_back(milliseconds); }
+
+  uint32_t createError = 0;  // 0: Create starts the child
+  uint32_t shellError = 0;   // 0: ShellExecute starts the child
+  std::vector<WaitStep> steps{{WaitResult::Signalled, 0}};
+  std::vector<std::string> calls;  // "Create program|arguments", "ShellExecute ..."
+  std::vector<uint32_t> pauses;
+  std::size_t polls = 0;
+
+ private:
+  StartResult Start(uint32_t error);
 };
 
 class FakeSystemInfo : public SystemInfo {
