@@ -20,6 +20,8 @@
 #include "app/language_dialog_win32.h"
 #include "installer/dispatch_win32.h"
 #include "support/file_system_win32.h"
+#include "support/handles_win32.h"
+#include "support/ini_storage.h"
 #include "support/message_boxes_win32.h"
 #include "support/process_runner_win32.h"
 #include "support/system_info_win32.h"
@@ -231,6 +233,34 @@ void TestFiles(const std::string& root) {
   CHECK(files.OpenForAppending(root + "missing\\x.bin") == nullptr);
   CHECK(files.RemoveFile(path));
   CHECK(!files.RemoveFile(path));
+}
+
+// A manifest that another program is reading still loads; a volume does
+// not open while it is held.
+void TestSharedManifest(const std::string& root) {
+  currentGroup = "FileSystem sharing";
+  setup::win32::Win32FileSystem files;
+  const std::string manifest = root + "Files.id";
+  const std::string volume = root + "Disk.1";
+  std::ofstream(manifest, std::ios::binary) << "1,a.txt,3\r\n";
+  std::ofstream(volume, std::ios::binary) << "abc";
+  auto holdForReading = [](const std::string& path) {
+    return setup::win32::KernelHandle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                  nullptr, OPEN_EXISTING, 0, nullptr));
+  };
+  {
+    setup::win32::KernelHandle manifestReader = holdForReading(manifest);
+    setup::win32::KernelHandle volumeReader = holdForReading(volume);
+    CHECK(manifestReader.valid() && volumeReader.valid());
+    setup::IniStorage store(files);
+    store.SetFile(manifest);
+    CHECK(store.Load(false));
+    std::string value;
+    store.BeginEnum();
+    CHECK(store.NextValue(value) && value == "1,a.txt,3");
+    CHECK(files.OpenForReading(volume) == nullptr);
+  }
+  CHECK(files.OpenForReading(volume) != nullptr);
 }
 
 // --- child processes -----------------------------------------------------
@@ -612,6 +642,7 @@ int main() {
   TestFolders(root);
   TestSearch(root);
   TestFiles(root);
+  TestSharedManifest(root);
   TestProcessRunner(root);
   TestSystemInfo(root);
   TestDispatch(root);
