@@ -274,7 +274,11 @@ std::string SelfPath() {
 // Child mode: the command line is "child CODE FILE"; writes the whole
 // command line to FILE and exits with CODE.
 bool RunAsChild() {
-  const std::string line = GetCommandLineA();
+  std::string line = GetCommandLineA();
+  // Started through the shell, the program's own quoted path comes first.
+  if (line.rfind("\"", 0) == 0 && line.find("\" child ") != std::string::npos) {
+    line.erase(0, line.find("\" child ") + 2);
+  }
   if (line.rfind("child ", 0) != 0) return false;
   std::istringstream in(line.substr(6));
   unsigned long code = 0;
@@ -306,6 +310,16 @@ void TestProcessRunner(const std::string& root) {
     threw = error.Program() == root + "missing.exe";
   }
   CHECK(threw);
+
+  // The shell's way, taken for a program that needs elevation: the same
+  // arguments after the program's path, and the same wait.
+  setup::win32::Win32ProcessStarter starter;
+  DeleteFileA(log.c_str());
+  setup::StartResult shell = starter.ShellStart(self, "child 3010 " + log);
+  CHECK(shell.child != nullptr);
+  if (shell.child) CHECK_EQ(setup::WaitForChild(*shell.child, starter), 3010u);
+  CHECK_EQ(ReadWholeFile(log), "child 3010 " + log);
+  CHECK(starter.ShellStart(root + "missing.exe", "").child == nullptr);
 
   threw = false;
   try {
