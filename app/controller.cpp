@@ -261,6 +261,10 @@ bool ControllerDialog::RunLanguageStage() {
       window_.PostSetupInstall();
       return true;
     }
+    if (!c.messages.Attended()) {
+      window_.PostSetupInstall();  // no choice: the install step ends with message 8
+      return true;
+    }
     view.Show();
     return true;
   } catch (const StageError& error) {

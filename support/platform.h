@@ -121,6 +121,9 @@ class SystemInfo {
   virtual std::optional<FileVersion> GetFileVersion(const std::string& path) = 0;
   virtual OsVersion GetOsVersion() = 0;
   virtual uint16_t UserDefaultLangId() = 0;
+  // False only when the process's window station is known to be invisible
+  // (a service's or a deployment agent's): nobody can answer a window there.
+  virtual bool WindowStationVisible() = 0;
 };
 
 // Message-box styles used by the system (same values as Win32).

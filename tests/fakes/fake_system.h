@@ -61,6 +61,7 @@ class FakeSystemInfo : public SystemInfo {
   std::optional<FileVersion> GetFileVersion(const std::string& path) override;
   OsVersion GetOsVersion() override { return os; }
   uint16_t UserDefaultLangId() override { return langId; }
+  bool WindowStationVisible() override { return windowStationVisible; }
 
   std::optional<std::string> modulePath = std::string("D:\\SETUP.EXE");
   std::optional<std::string> systemFolder = std::string("C:\\Windows\\System32");
@@ -68,6 +69,7 @@ class FakeSystemInfo : public SystemInfo {
       {"C:\\Windows\\System32\\msi.dll", FileVersion{(4u << 16) | 5u, (6001u << 16) | 22308u}}};
   OsVersion os{2, 6, 1, 7601, "Service Pack 1"};
   uint16_t langId = 1033;
+  bool windowStationVisible = true;
 };
 
 }  // namespace setup::testing

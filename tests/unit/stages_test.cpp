@@ -315,6 +315,35 @@ TEST_F(Run, TheInstallersOwnExitCodeIsTheRunsExitCode) {
                          "Installation Error: A reboot is required to complete the install."}));
 }
 
+TEST_F(Run, OnAnInvisibleWindowStationNoWindowWaitsForAPerson) {
+  struct Row {
+    std::string what;
+    std::function<void(World&)> arrange;
+    std::size_t installs;
+  } rows[] = {
+      {"message 4", [](World& r) { r.fs.RemoveFile("D:\\Product.msi"); }, 0},
+      {"the language dialog makes no choice", [](World&) {}, 0},
+      {"an internal error", [](World& r) { r.view.failCreate = true; }, 0},
+      {"msiexec's code in words",
+       [](World& r) {
+         r.fs.AddFile("D:\\0009_l.mst");
+         r.processes.exitCodes[kMsiexec] = 1603;
+       },
+       1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    World r;
+    r.system.windowStationVisible = false;
+    row.arrange(r);
+    EXPECT_EQ(r.Start(), 1603u);
+    EXPECT_TRUE(r.Shown().empty());
+    EXPECT_FALSE(r.view.shown);
+    EXPECT_EQ(r.Installs().size(), row.installs);
+    r.ExpectNothingLeftOpen();
+  }
+}
+
 TEST_F(Run, AMissingTransformForTheChosenLanguageStartsNoInstaller) {
   automation.state.packages["D:\\Product.msi"] = {{"Lang0009", "English"}};
   EXPECT_EQ(Start(), 1603u);

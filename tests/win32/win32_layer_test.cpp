@@ -351,6 +351,18 @@ void TestSystemInfo(const std::string& root) {
   CHECK(os.platformId == VER_PLATFORM_WIN32_NT || os.platformId == VER_PLATFORM_WIN32_WINDOWS);
   CHECK(os.majorVersion >= 4);
   CHECK_EQ(system.UserDefaultLangId(), GetUserDefaultLangID());
+
+  // A window station of its own, as a service gets, is not visible.
+  CHECK(system.WindowStationVisible());
+  HWINSTA visible = GetProcessWindowStation();
+  HWINSTA hidden = CreateWindowStationA("setup-test-hidden", 0, WINSTA_ALL_ACCESS, nullptr);
+  CHECK(hidden != nullptr);
+  if (hidden != nullptr && SetProcessWindowStation(hidden)) {
+    CHECK(!system.WindowStationVisible());
+    CHECK(SetProcessWindowStation(visible));
+  }
+  if (hidden != nullptr) CloseWindowStation(hidden);
+  CHECK(system.WindowStationVisible());
 }
 
 // --- automation ----------------------------------------------------------
