@@ -75,10 +75,12 @@ StartResult Win32ProcessStarter::ShellStart(const std::string& program,
                                             const std::string& arguments) {
   // The default verb, not "runas": it elevates exactly as the program's
   // manifest (or the system's installer detection) asks, as starting it
-  // from the shell would. No error box of the shell's own is shown.
+  // from the shell would. No error box of the shell's own is shown, and the
+  // call returns only when the start is complete, as this thread then
+  // blocks in the wait without handling messages.
   SHELLEXECUTEINFOA info = {};
   info.cbSize = sizeof(info);
-  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
   info.lpFile = program.c_str();
   info.lpParameters = arguments.c_str();
   info.nShow = SW_HIDE;
