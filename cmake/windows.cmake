@@ -24,7 +24,7 @@ set(WIN32_LAYER_SOURCES
   support/process_runner_win32.cpp
   support/system_info_win32.cpp
   support/text_win32.cpp)
-set(WIN32_SYSTEM_LIBRARIES comctl32 comdlg32 ole32 oleaut32 uuid version)
+set(WIN32_SYSTEM_LIBRARIES comctl32 comdlg32 ole32 oleaut32 shell32 uuid version)
 
 add_executable(setup WIN32 app/main_win32.cpp ${WIN32_LAYER_SOURCES} resources/setup.rc)
 set_target_properties(setup PROPERTIES OUTPUT_NAME SETUP SUFFIX .EXE)

@@ -33,8 +33,9 @@ int ExtractThread::Run(WorkerLink& link) {
     link.Send(WM_EXTRACT_TOTAL_PROGRESS, static_cast<uintptr_t>(range), position);
     return true;
   });
-  copier.SetPromptCallback([&link](int diskNumber, bool missing) {
+  copier.SetPromptCallback([this, &link](int diskNumber, bool missing) {
     if (missing) {
+      if (!copier.State().messages.Attended()) return false;  // Cancel: nobody can insert it
       int answer =
           link.ShowDiskPrompt(DiskPromptText(diskNumber), "Please Insert Disk", kDiskPromptStyle);
       if (answer != box::kIdRetry) return false;

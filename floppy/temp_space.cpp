@@ -79,6 +79,7 @@ bool CheckTempSpace(FileUtilities& fileUtils, Messages& messages, TempSpaceDialo
 
   while (free <= need) {
     std::string chosen;
+    if (!messages.Attended()) return false;  // Exit: nobody can choose a folder
     if (view.RunModal(folder, chosen) != TempSpaceDialogView::Result::Ok) return false;
     std::optional<uint64_t> read = files.FreeSpace(chosen);
     bool created = false;

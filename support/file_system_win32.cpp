@@ -149,8 +149,10 @@ std::optional<uint64_t> Win32FileSystem::FreeSpace(const std::string& folder) {
   return available.QuadPart;
 }
 
-std::unique_ptr<ReadableFile> Win32FileSystem::OpenForReading(const std::string& path) {
-  KernelHandle file(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+std::unique_ptr<ReadableFile> Win32FileSystem::OpenForReading(const std::string& path,
+                                                              FileSharing sharing) {
+  const DWORD share = sharing == FileSharing::ShareRead ? FILE_SHARE_READ : 0;
+  KernelHandle file(::CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return nullptr;
   return std::make_unique<Win32ReadableFile>(std::move(file));

@@ -12,6 +12,13 @@ namespace {
 constexpr DWORD kModulePathCapacity = 4096;
 constexpr UINT kFolderCapacity = 65000;
 
+// A function of a loaded module, or null.
+template <typename Function>
+Function LookUp(HMODULE module, const char* name) {
+  FARPROC found = module != nullptr ? ::GetProcAddress(module, name) : nullptr;
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+}
+
 // The pre-2000 structure: the 9x family rejects the larger one.
 static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA must be the 148-byte form");
 
@@ -67,5 +74,23 @@ OsVersion Win32SystemInfo::GetOsVersion() {
 }
 
 uint16_t Win32SystemInfo::UserDefaultLangId() { return ::GetUserDefaultLangID(); }
+
+bool Win32SystemInfo::WindowStationVisible() {
+  // Looked up at run time: the 9x family's user32 lacks them, and the
+  // loader would refuse the program there.
+  using GetStation = HWINSTA(WINAPI*)();
+  using GetInformation = BOOL(WINAPI*)(HANDLE, int, PVOID, DWORD, LPDWORD);
+  HMODULE user32 = ::GetModuleHandleA("user32.dll");
+  auto getStation = LookUp<GetStation>(user32, "GetProcessWindowStation");
+  auto getInformation = LookUp<GetInformation>(user32, "GetUserObjectInformationA");
+  if (getStation == nullptr || getInformation == nullptr) return true;
+  HWINSTA station = getStation();  // not owned: never closed
+  USEROBJECTFLAGS flags = {};
+  DWORD needed = 0;
+  if (station == nullptr || !getInformation(station, UOI_FLAGS, &flags, sizeof(flags), &needed)) {
+    return true;
+  }
+  return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
 
 }  // namespace setup::win32

@@ -18,6 +18,7 @@ scenarios=(
   bootstrap_arguments_and_msi_folders
   bootstrap_failure_stops_walk
   bootstrap_program_cannot_start
+  bootstrap_program_asks_for_restart
   bootstrap_package_installed
   installdir_with_blank_and_log
   engine_update_winnt
@@ -246,6 +247,20 @@ sc_bootstrap_program_cannot_start() {
   expect_code 0
   expect_no_dialog
   expect_log "a_ok.exe|"
+  expect_installed
+}
+
+# 3010 is a prerequisite's success that needs a restart: the walk goes on,
+# and the restart it owes becomes the run's exit code after the product's
+# successful installation.
+sc_bootstrap_program_asks_for_restart() {
+  make_medium std.msi 0009
+  add_program Bootstrap/a_exit3010.exe
+  add_program Bootstrap/b_after.exe
+  setup_run --answer
+  expect_code 3010
+  expect_no_dialog
+  expect_log "a_exit3010.exe|" "b_after.exe|"
   expect_installed
 }
 

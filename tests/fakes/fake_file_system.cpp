@@ -327,9 +327,11 @@ std::optional<uint64_t> FakeFileSystem::FreeSpace(const std::string& folder) {
   return *free > written ? *free - written : 0;
 }
 
-std::unique_ptr<ReadableFile> FakeFileSystem::OpenForReading(const std::string& path) {
+std::unique_ptr<ReadableFile> FakeFileSystem::OpenForReading(const std::string& path,
+                                                             FileSharing sharing) {
   if (beforeOpen) beforeOpen(path);
   if (unavailable.count(path) != 0) return nullptr;
+  if (sharing != FileSharing::ShareRead && heldByReader.count(path) != 0) return nullptr;
   const Node* node = Find(path);
   if (node == nullptr || node->isFolder) return nullptr;
   return std::make_unique<FakeReadableFile>(node->data, readLimit, unreadable.count(path) != 0);

@@ -49,6 +49,9 @@ class FakeFileSystem : public FileSystem {
   std::set<std::string> unreadable;
   // Free bytes of particular volumes ("C:", "\\srv\share"; any case).
   std::map<std::string, uint64_t> volumeFreeSpace;
+  // Files another program holds open for reading, sharing reading only:
+  // they open only with FileSharing::ShareRead.
+  std::set<std::string> heldByReader;
   // Called before each OpenForReading; may change the fake (insert a disk).
   std::function<void(const std::string& path)> beforeOpen;
 
@@ -70,7 +73,9 @@ class FakeFileSystem : public FileSystem {
   bool SetCurrentFolder(const std::string& path) override;
   std::optional<std::string> TempFolder() override { return tempFolder; }
   std::optional<uint64_t> FreeSpace(const std::string& folder) override;
-  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) override;
+  using FileSystem::OpenForReading;
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path,
+                                               FileSharing sharing) override;
   std::unique_ptr<WritableFile> OpenForAppending(const std::string& path) override;
 
   struct Node {

@@ -539,16 +539,23 @@ TEST_F(DiskSetCopierTest, AStopRequestEndsTheCopyBetweenChunksAndAtPrompts) {
 }
 
 TEST_F(DiskSetCopierTest, AStopRequestEndsTheRetryLoopOfAMissingDisk) {
-  SetManifest("1,a,4\n");
-  files.unavailable.insert(Volume(1));
-  DiskSetCopier copier(state);
-  int asked = 0;
-  copier.SetPromptCallback([&](int, bool) {
-    if (++asked == 3) copier.RequestStop();
-    return true;
-  });
-  EXPECT_FALSE(copier.Start());
-  EXPECT_EQ(asked, 3);
+  // A volume that another program is reading counts as missing: volumes
+  // are opened without sharing.
+  for (bool held : {false, true}) {
+    SCOPED_TRACE(held);
+    ResetFiles();
+    SetManifest("1,a,4\n");
+    SetVolumes(Bytes(4, 1), {4});
+    (held ? files.heldByReader : files.unavailable).insert(Volume(1));
+    DiskSetCopier copier(state);
+    int asked = 0;
+    copier.SetPromptCallback([&](int, bool) {
+      if (++asked == 3) copier.RequestStop();
+      return true;
+    });
+    EXPECT_FALSE(copier.Start());
+    EXPECT_EQ(asked, 3);
+  }
 }
 
 TEST_F(DiskSetCopierTest, RemoveCreatedFoldersRemovesEmptyFoldersInnermostFirst) {

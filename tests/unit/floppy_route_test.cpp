@@ -203,6 +203,29 @@ TEST_F(FloppyRoute, TooLittleSpaceAsksForAnotherFolder) {
   EXPECT_FALSE(elsewhere.fs.Exists("E:\\New\\Tmp"));
 }
 
+TEST_F(FloppyRoute, OnAnInvisibleWindowStationNeitherPromptNorDialogWaits) {
+  struct Row {
+    std::string what;
+    std::function<void(FloppyWorld&)> arrange;
+    uint32_t exitCode;
+  } rows[] = {
+      {"the disk prompt takes Cancel", [](FloppyWorld& w) { w.fs.RemoveFile("D:\\Disk.2"); }, 1603},
+      {"the free-space dialog takes Exit", [](FloppyWorld& w) { w.fs.freeSpace = 1000; }, 1602},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    FloppyWorld w;
+    w.system.windowStationVisible = false;
+    w.MakeStandardSet();
+    row.arrange(w);
+    EXPECT_EQ(w.Start(), row.exitCode);
+    EXPECT_TRUE(w.Shown().empty());
+    EXPECT_TRUE(w.tempSpace.shownPaths.empty());
+    EXPECT_TRUE(w.processes.runs.empty());
+    EXPECT_EQ(w.fs.List("C:\\Temp"), std::vector<std::string>{});
+  }
+}
+
 TEST_F(FloppyRoute, FailuresBeforeAndDuringTheCopyHaveTheirMessages) {
   struct Row {
     std::string what;

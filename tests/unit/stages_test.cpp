@@ -258,6 +258,36 @@ TEST_F(Run, BootstrapWalkStopsAtAFailingProgramButTheProductIsInstalled) {
   throwing.ExpectNothingLeftOpen();
 }
 
+TEST_F(Run, APrerequisiteThatAsksForARestartHasSucceeded) {
+  struct Row {
+    uint32_t prerequisite, msiexec, exitCode;
+    std::vector<std::string> runs;
+  } rows[] = {
+      {3010, 0, 3010, {"D:\\Bootstrap\\a.exe|", "D:\\Bootstrap\\b.exe|"}},
+      {3010, 1603, 1603, {"D:\\Bootstrap\\a.exe|", "D:\\Bootstrap\\b.exe|"}},
+      {1641, 0, 0, {"D:\\Bootstrap\\a.exe|"}},
+      {0, 0, 0, {"D:\\Bootstrap\\a.exe|", "D:\\Bootstrap\\b.exe|"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::to_string(row.prerequisite) + "/" + std::to_string(row.msiexec));
+    World r;
+    r.fs.AddFile("D:\\0009_l.mst");
+    r.automation.state.packages["D:\\Product.msi"] = {{"Lang0009", "English"}};
+    r.fs.AddFile("D:\\Bootstrap\\a.exe");
+    r.fs.AddFile("D:\\Bootstrap\\b.exe");
+    r.processes.exitCodes["D:\\Bootstrap\\a.exe"] = row.prerequisite;
+    r.processes.exitCodes[kMsiexec] = row.msiexec;
+    EXPECT_EQ(r.Start(), row.exitCode);
+    EXPECT_EQ(r.BootstrapRuns(), row.runs);
+    EXPECT_EQ(r.Installs().size(), 1u);
+  }
+  // Without the installation the run's own failure decides.
+  World unchosen;
+  unchosen.fs.AddFile("D:\\Bootstrap\\a.exe");
+  unchosen.processes.exitCodes["D:\\Bootstrap\\a.exe"] = 3010;
+  EXPECT_EQ(unchosen.Start({"/s"}), 1603u);
+}
+
 TEST_F(Run, TheInstallersOwnExitCodeIsTheRunsExitCode) {
   fs.AddFile("D:\\0009_l.mst");
   automation.state.packages["D:\\Product.msi"] = {{"Lang0009", "English"}};
@@ -268,6 +298,35 @@ TEST_F(Run, TheInstallersOwnExitCodeIsTheRunsExitCode) {
                             "INSTALLDIR=\"C:\\Program Files\\X\""}));
   EXPECT_EQ(Shown(), (std::vector<std::string>{
                          "Installation Error: A reboot is required to complete the install."}));
+}
+
+TEST_F(Run, OnAnInvisibleWindowStationNoWindowWaitsForAPerson) {
+  struct Row {
+    std::string what;
+    std::function<void(World&)> arrange;
+    std::size_t installs;
+  } rows[] = {
+      {"message 4", [](World& r) { r.fs.RemoveFile("D:\\Product.msi"); }, 0},
+      {"the language dialog makes no choice", [](World&) {}, 0},
+      {"an internal error", [](World& r) { r.view.failCreate = true; }, 0},
+      {"msiexec's code in words",
+       [](World& r) {
+         r.fs.AddFile("D:\\0009_l.mst");
+         r.processes.exitCodes[kMsiexec] = 1603;
+       },
+       1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    World r;
+    r.system.windowStationVisible = false;
+    row.arrange(r);
+    EXPECT_EQ(r.Start(), 1603u);
+    EXPECT_TRUE(r.Shown().empty());
+    EXPECT_FALSE(r.view.shown);
+    EXPECT_EQ(r.Installs().size(), row.installs);
+    r.ExpectNothingLeftOpen();
+  }
 }
 
 TEST_F(Run, AMissingTransformForTheChosenLanguageStartsNoInstaller) {
