@@ -9,7 +9,7 @@ if(WIN32_SOURCES)
   target_compile_definitions(setup PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
   target_compile_options(setup PRIVATE -Os -ffunction-sections -fdata-sections)
   target_link_options(setup PRIVATE -static -s -Wl,--gc-sections)
-  target_link_libraries(setup PRIVATE setupcore_exe comctl32 comdlg32 ole32 oleaut32 uuid version)
+  target_link_libraries(setup PRIVATE setupcore_exe ole32 oleaut32 uuid)
   target_compile_options(setupcore PRIVATE -Os -ffunction-sections -fdata-sections)
 
   # SETUP.EXE links its own build of the core, for size. Under C++17 every

@@ -83,11 +83,10 @@ TEST(WalkFolder, AFalseFromANestedFileStopsTheWholeWalk) {
   fs.AddFile("C:\\B\\after.exe");
   FileUtilities utils(fs);
   std::vector<std::string> visited;
-  bool complete = utils.WalkFolder("C:\\B", "MSI", "*.*", "",
-                                   [&](std::string& path, std::string&) {
-                                     visited.push_back(path);
-                                     return false;
-                                   });
+  bool complete = utils.WalkFolder("C:\\B", "MSI", "*.*", "", [&](std::string& path, std::string&) {
+    visited.push_back(path);
+    return false;
+  });
   EXPECT_FALSE(complete);
   EXPECT_EQ(visited, (std::vector<std::string>{"C:\\B\\Sub\\first.exe"}));
   EXPECT_EQ(fs.openSearches, 0);
@@ -113,8 +112,10 @@ TEST(CreateFolderChain, DrivePathsUncPathsAndTheCallersString) {
   } rows[] = {
       {"  C:\\A\\B\\", {"C:\\A", "C:\\A\\B"}, "C:\\A\\B\\", true},
       {"C:\\Temp\\Setup", {"C:\\Temp"}, "C:\\Temp\\Setup", true},  // exists already
-      {"\\\\srv\\share\\dir\\", {"", "\\", "\\\\srv", "\\\\srv\\share", "\\\\srv\\share\\dir"},
-       "\\\\srv\\share\\dir\\", true},
+      {"\\\\srv\\share\\dir\\",
+       {"", "\\", "\\\\srv", "\\\\srv\\share", "\\\\srv\\share\\dir"},
+       "\\\\srv\\share\\dir\\",
+       true},
       {"", {}, "", false},
       {" \t", {}, "", false},
       {"X:\\A\\", {"X:\\A"}, "X:\\A\\", false},  // no such drive
@@ -177,6 +178,27 @@ TEST(FolderQueries, EndInExactlyOneBackslashAndKeepTheOldTextOnFailure) {
   out = "E:\\Old\\\\";
   utils.GetCurrentFolder(out);
   EXPECT_EQ(out, "E:\\Old\\");
+}
+
+TEST(VolumeRoot, DriveAndUncPathsGiveTheirRootOthersNone) {
+  const struct {
+    const char* path;
+    const char* root;
+  } rows[] = {
+      {"C:\\Temp\\Setup\\", "C:\\"},
+      {"c:", "c:\\"},
+      {"\\\\server\\share\\Temp\\", "\\\\server\\share\\"},
+      {"\\\\server\\share", "\\\\server\\share\\"},
+      {"\\\\server\\", ""},
+      {"\\\\server", ""},
+      {"\\\\\\share\\", ""},
+      {"Temp\\Setup", ""},
+      {"", ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.path);
+    EXPECT_EQ(VolumeRoot(row.path), row.root);
+  }
 }
 
 }  // namespace
