@@ -28,6 +28,7 @@ if(WIN32_SOURCES)
   # which split it meets depends on unrelated code. One partition avoids it,
   # and costs nothing at this size.
   target_link_options(setup PRIVATE -flto-partition=one)
+  include(${PROJECT_SOURCE_DIR}/cmake/pe_postlink.cmake)
 
   # The tests of the Win32 layer, run under Wine: everything of SETUP.EXE
   # but WinMain, with the program's own resources.
