@@ -37,3 +37,8 @@ set_property(TARGET setup APPEND PROPERTY LINK_DEPENDS ${PE_POSTLINK})
 add_custom_command(TARGET setup POST_BUILD
   COMMAND ${PE_POSTLINK} fix $<TARGET_FILE:setup>
   COMMENT "Setting the run-from-swap flags and the checksum of SETUP.EXE")
+
+# windres does not report what the resource script includes: a changed
+# manifest or icon must still rebuild the resources.
+set_source_files_properties(${PROJECT_SOURCE_DIR}/resources/setup.rc PROPERTIES OBJECT_DEPENDS
+  "${PROJECT_SOURCE_DIR}/resources/setup.manifest;${PROJECT_SOURCE_DIR}/resources/language.ico;${PROJECT_SOURCE_DIR}/support/catalogue_texts.inc")
