@@ -69,6 +69,14 @@ TEST(PeImage, FixSetsTheSwapFlagsTheLoadConfigurationAndAValidChecksum) {
   EXPECT_NE(after->storedChecksum, 0u);
   EXPECT_EQ(after->storedChecksum, after->computedChecksum);
   EXPECT_FALSE(PointLoadConfigAt(image = SmallImage(), ".other"));
+
+  // A linker that fills in the directory itself: left as it is.
+  image = SmallImage();
+  std::memcpy(&image[0x58 + 0xE0], ".rdata", 6);
+  Put(image, 0x58 + 96 + 8 * 10, 0x1000, 4);
+  Put(image, 0x58 + 96 + 8 * 10 + 4, 64, 4);
+  EXPECT_TRUE(PointLoadConfigAt(image, ".ldcfg"));
+  EXPECT_EQ(Inspect(image)->dependentLoadFlags, std::optional<uint16_t>(0x800));
 }
 
 TEST(PeImage, ChecksumFoldsCarriesAddsTheLengthAndSkipsItsOwnField) {
