@@ -118,7 +118,7 @@ if [[ -x tests/e2e/run.sh ]]; then
   if [[ -n $last ]]; then
     e2e_passed=$(awk '{print $1}' <<<"$last") e2e_failed=$(awk '{print $3}' <<<"$last")
     # The planted-DLL and signing scenarios get lines of their own.
-    for scenario in planted_dlls_not_loaded signed_setup_installs; do
+    for scenario in planted_dlls_not_loaded planted_dlls_file_dialog signed_setup_installs; do
       if grep -q "^PASS $scenario " "$log"; then
         e2e_passed=$((e2e_passed - 1))
         record "$scenario (end to end)" 1 0

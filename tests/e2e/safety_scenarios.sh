@@ -4,6 +4,7 @@
 
 scenarios+=(
   planted_dlls_not_loaded
+  planted_dlls_file_dialog
   signed_setup_installs
 )
 
@@ -28,20 +29,48 @@ PLANTED_DLLS=(comctl32 uxtheme dwmapi msi cabinet bcrypt crypt32 dbghelp imagehl
 # name (Wine otherwise prefers its builtin DLLs whatever lies in the folder).
 # The direct route must load none of them and install the product.
 sc_planted_dlls_not_loaded() {
-  local planted=$tools/planted.dll name
-  [[ -f $planted ]] || { fail "no $planted: the planted DLL was not built"; return; }
   make_medium std.msi 0009
-  for name in "${PLANTED_DLLS[@]}"; do
-    cp "$planted" "$medium/$name.dll"
-    WINEDLLOVERRIDES="$WINEDLLOVERRIDES;$name=n,b"
-  done
-  export WINEDLLOVERRIDES
+  plant_dlls || return
   mkdir -p "$dir/cwd"
-  cp "$planted" "$dir/cwd/uxtheme.dll"  # the current folder is no better
+  cp "$tools/planted.dll" "$dir/cwd/uxtheme.dll"  # the current folder is no better
   setup_run --answer --cwd "$dir/cwd"
   expect_code 0
   expect_no_dialog
   expect_installed
+  expect_log
+}
+
+# plant_dlls: the planted DLL under every name of PLANTED_DLLS (and
+# comdlg32, which SETUP.EXE loads for the file dialog) beside SETUP.EXE.
+plant_dlls() {
+  local planted=$tools/planted.dll name
+  [[ -f $planted ]] || { fail "no $planted: the planted DLL was not built"; return 1; }
+  for name in "${PLANTED_DLLS[@]}" comdlg32; do
+    cp "$planted" "$medium/$name.dll"
+    WINEDLLOVERRIDES="$WINEDLLOVERRIDES;$name=n,b"
+  done
+  export WINEDLLOVERRIDES
+}
+
+# The floppy route's free-space dialog and its file dialog (Change), which
+# load comdlg32 and what it needs while the program runs: nothing planted is
+# loaded there either, and the file dialog opens.
+sc_planted_dlls_file_dialog() {
+  have_floppy_sets || return 0
+  small_temp_drive 1024 || return 0
+  medium=$dir/floppy
+  link_medium big-set
+  plant_dlls || return
+  local SETUP_RUN_TIMEOUT=40 caption="No free disk space"
+  local p=(--pid-file "$(winpath "$dir/pid")")
+  setup_start
+  ui "${p[@]}" wait "$caption" >"$dir/space.out" || fail "no free-space dialog"
+  ui "${p[@]}" press "$caption" Change >>"$dir/ui.out"
+  ui "${p[@]}" wait Open >"$dir/open.out" || fail "Change opened no file dialog"
+  ui "${p[@]}" press Open Cancel >>"$dir/ui.out"
+  ui "${p[@]}" press "$caption" Exit >>"$dir/ui.out"
+  setup_finish
+  expect_code 1602
   expect_log
 }
 
