@@ -14,8 +14,7 @@
 #include <stddef.h>
 #include <windows.h>
 
-__attribute__((section(".ldcfg"), used))
-const IMAGE_LOAD_CONFIG_DIRECTORY _load_config_used = {
+__attribute__((section(".ldcfg"), used)) const IMAGE_LOAD_CONFIG_DIRECTORY _load_config_used = {
     .Size = offsetof(IMAGE_LOAD_CONFIG_DIRECTORY, SEHandlerTable),
     .Reserved1 = LOAD_LIBRARY_SEARCH_SYSTEM32, /* DependentLoadFlags */
 };
