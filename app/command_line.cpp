@@ -5,8 +5,7 @@
 
 namespace setup {
 
-void SetupCommandLineInfo::ParseParam(const std::string& param, bool /*isFlag*/,
-                                      bool /*isLast*/) {
+void SetupCommandLineInfo::ParseParam(const std::string& param, bool /*isFlag*/, bool /*isLast*/) {
   const std::string p = ToLower(param);
   if (p == "l") {
     verboseLog = true;

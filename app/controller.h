@@ -1,24 +1,16 @@
-// ControllerDialog: the state of one run and the stage sequence. The
-// controller window (template 102) translates its window messages into the
-// On... calls below; everything the stages decide lives here.
+// ControllerDialog: the state of one run and its stages. The controller
+// window (template 102) translates its window messages into the On... calls
+// below; everything the stages decide lives here.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
 
 #include "app/command_line.h"
 #include "app/language_dialog.h"
-#include "floppy/disk_set_copier.h"
+#include "app/setup_context.h"
 #include "floppy/extraction_views.h"
-#include "installer/install_launch.h"
-#include "installer/installer_session.h"
-#include "installer/prerequisites.h"
-#include "support/file_utils.h"
-#include "support/messages.h"
-#include "support/platform.h"
-#include "support/run_outcome.h"
 
 namespace setup {
 
@@ -39,64 +31,39 @@ class ControllerWindow : public LanguageDialogOwner {
   virtual void RunMessageLoop() = 0;
 };
 
-// The services of the platform that a run uses.
-struct Services {
-  FileSystem& files;
-  ProcessRunner& processes;
-  SystemInfo& system;
-  MessageBoxes& boxes;
-  StringCatalogue& catalogue;
-  AutomationPlatform& automation;
-};
-
-// The process-wide objects of a run, built on the services.
-class SetupContext {
- public:
-  explicit SetupContext(Services& services)
-      : services(services),
-        fileUtils(services.files),
-        messages(services.catalogue, services.boxes),
-        engine(services.files, messages),
-        session(services.automation),
-        launcher(fileUtils, services.processes, services.system, session, messages, outcome),
-        prerequisites(services.system, fileUtils, launcher) {}
-
-  Services& services;
-  FileUtilities fileUtils;
-  Messages messages;
-  // The copy engine's state and the worker's cancel flag: once per process,
-  // shared by the start-up code and the extraction worker.
-  CopyEngineState engine;
-  std::atomic<bool> cancelRequested{false};
-  RunOutcome outcome;
-  InstallerSession session;
-  InstallLauncher launcher;
-  Prerequisites prerequisites;
-};
-
 class ControllerDialog {
  public:
   // floppy is null when the windows of the floppy route are not available.
-  ControllerDialog(SetupContext& context, ControllerWindow& window, LanguageDialogView& languageView,
-                   FloppyViews* floppy = nullptr);
+  ControllerDialog(SetupContext& context, ControllerWindow& window,
+                   LanguageDialogView& languageView, FloppyViews* floppy,
+                   const SetupCommandLineInfo& options);
 
-  // The language stage: prerequisites, package, Installer object, language.
-  // True when WM_SETUP_INSTALL was posted or the language dialog is shown;
-  // false when the run must end (the reason was reported).
+  // The folder the program was started from, ending in '\': the medium.
+  void SetSourceFolder(const std::string& folder);
+
+  // The stages. Each returns true when the run goes on in the message loop
+  // and false when it must end (the reason was reported).
+  // The floppy route's first stage: the temporary folder with room for the
+  // set, the run's own folder inside it, and the worker that copies there.
+  bool RunExtractionStage();
+  // Prerequisites, package, Installer object, language: true when
+  // WM_SETUP_INSTALL was posted or the language dialog is shown.
   bool RunLanguageStage();
-  // The install step: bootstrap programs, language check, msiexec.exe,
-  // CloseSession, quit. Always true.
+  // Bootstrap programs, language check, msiexec.exe, CloseSession, quit.
+  // Always true.
   bool RunInstallStep();
 
-  // The floppy route. CheckTempSpace may replace folder with one the user
-  // chose; StartDiskExtraction starts the worker (false, reported, when it
-  // cannot be started).
-  bool CheckTempSpace(std::string& folder, int64_t required);
+  // The extraction stage's last step, on its own for the windows' tests:
+  // starts the worker copying the set of sourceFolder into targetFolder
+  // (false, reported, when it cannot be started).
   bool StartDiskExtraction(const std::string& targetFolder, const std::string& sourceFolder);
-  bool WorkerStarted() const { return workerStarted_; }
+
   // After the message loop: stops a worker that is still copying and waits
   // for it to leave the engine. False when it did not end in time.
   bool StopWorker();
+  // After StopWorker: removes what the extraction copied and the folders
+  // it created, and forgets the manifest. Nothing on the direct route.
+  void RemoveExtraction();
 
   // Window messages. HandleMessage calls the handler of a private message
   // and returns true; false for every other message.
@@ -109,34 +76,55 @@ class ControllerDialog {
   void OnDiskProgress(uintptr_t range, intptr_t position);
   void OnDiskNumber(uintptr_t diskNumber);
 
-  // Options (copied from the command line) and the run's state.
-  bool tempFolderCreated = false;
-  std::string packageName;
-  bool verboseLog = false;
-  std::string silentInstallPath;
-  bool silent = false;
-  bool extraSilent = false;
-  std::string packagePath;
-  std::string wiProperties;
-  LanguageDialog languageDialog;
-  ExtractThread worker;
-  std::optional<ExtractProgressDialog> progressDialog;  // with the floppy windows only
-  std::string bootstrapDir;
-  std::string walkPattern;
-  std::string engineDir;
-  std::string walkDir;
-
-  void CopyOptions(const SetupCommandLineInfo& info);
-  ControllerWindow& Window() { return window_; }
+  LanguageDialog& Languages() { return languageDialog; }
+  ExtractThread& Worker() { return worker; }
+  ExtractProgressDialog* ProgressDialog() { return progressDialog ? &*progressDialog : nullptr; }
   SetupContext& Context() { return context_; }
 
  private:
-  // Reports what a stage's failure scope caught; returns false.
-  bool ReportStageFailure(const StageError& error, bool quietAllowed);
+  // The floppy route's steps.
+  bool CheckTempSpace(std::string& folder, int64_t required);
+  // The language stage's steps.
+  bool TakeDefaultTransform(const std::string& folder);
+  void ChooseEnglish();
+  void OpenLanguageQuery();
+  void CloseLanguageQuery();
+  bool OfferLanguages();
+  // Records the language of prefix as chosen and posts WM_SETUP_INSTALL.
+  void ChooseLanguage(const std::string& prefix);
+  InstallOptions MainPackageOptions() const;
+
+  // Reports the exception being handled at the end of a stage. The
+  // language stage may end quietly (the engine update ran); in the install
+  // step a failure of the automation client is message 3.
+  enum class Stage { Language, Install };
+  void ReportCaughtFailure(Stage stage);
+  void ReportFailure(uint32_t messageId);
+  void CloseSessionQuietly();
 
   SetupContext& context_;
   ControllerWindow& window_;
   FloppyViews* floppy_;
+  const SetupCommandLineInfo options_;
+
+  // The run's state.
+  std::string sourceFolder;
+  std::string packagePath;
+  std::string packageName;
+  std::string bootstrapDir;
+  std::string engineDir;
+  std::string walkPattern;  // scratch of the bootstrap walk
+  std::string walkDir;
+  LanguageDialog languageDialog;
+  // The floppy route: the start-up code's handle on the copy engine (the
+  // worker has its own), the folder the free-space check accepted, and the
+  // run's own folder inside it.
+  DiskSetCopier copier;
+  std::string acceptedFolder;
+  std::string extractionFolder;
+  bool tempFolderCreated = false;
+  ExtractThread worker;
+  std::optional<ExtractProgressDialog> progressDialog;  // with the floppy windows only
   bool workerStarted_ = false;
   // Set by a Close command: the run is ending, so no further stage starts.
   bool quitting_ = false;

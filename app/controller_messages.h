@@ -1,17 +1,14 @@
-// The private window messages of the controller window.
+// The private window messages of the controller window: its own, and the
+// extraction worker's.
 #pragma once
 
 #include <cstdint>
 
+#include "floppy/extract_messages.h"
+
 namespace setup {
 
-constexpr uint32_t kWmUser = 0x400;
 constexpr uint32_t WM_SETUP_INSTALL = kWmUser + 100;
-constexpr uint32_t WM_EXTRACT_BEGIN = kWmUser + 213;
-constexpr uint32_t WM_EXTRACT_END = kWmUser + 214;
-constexpr uint32_t WM_EXTRACT_TOTAL_PROGRESS = kWmUser + 215;
-constexpr uint32_t WM_EXTRACT_DISK_PROGRESS = kWmUser + 216;
-constexpr uint32_t WM_EXTRACT_DISK_NUMBER = kWmUser + 217;
 
 constexpr uint32_t kSysCommandClose = 0xF060;  // SC_CLOSE
 

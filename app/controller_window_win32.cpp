@@ -1,7 +1,6 @@
 #include "app/controller_window_win32.h"
 
 #include "app/controller_messages.h"
-#include "app/procedure_boundary_win32.h"
 #include "resources/resource.h"
 
 namespace setup::win32 {
@@ -9,14 +8,15 @@ namespace setup::win32 {
 bool Win32ControllerWindow::Create(ControllerDialog& controller) {
   Destroy();
   controller_ = &controller;
-  HWND created = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_CONTROLLER),
-                                      nullptr, DialogProc, reinterpret_cast<LPARAM>(this));
+  HWND created =
+      ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_CONTROLLER), nullptr,
+                           DialogProcedure<Win32ControllerWindow>, reinterpret_cast<LPARAM>(this));
   window_.reset(created);
   if (!window_.valid()) {
     controller_ = nullptr;
     return false;
   }
-  languageView_.Attach(controller_, window_.get());
+  languageView_.Attach(&controller.Languages(), this);
   return true;
 }
 
@@ -52,29 +52,18 @@ void Win32ControllerWindow::RunMessageLoop() {
   }
 }
 
-INT_PTR CALLBACK Win32ControllerWindow::DialogProc(HWND window, UINT message, WPARAM wParam,
-                                                   LPARAM lParam) {
-  if (message == WM_INITDIALOG) ::SetWindowLongPtrA(window, DWLP_USER, lParam);
-  auto* self = reinterpret_cast<Win32ControllerWindow*>(::GetWindowLongPtrA(window, DWLP_USER));
-  if (!self) return FALSE;
-  try {
-    return self->HandleMessage(window, message, wParam, lParam);
-  } catch (...) {
-    ReportProcedureFailure(self->controller_);
-    return TRUE;
+void Win32ControllerWindow::OnProcedureFailure() noexcept {
+  if (controller_) {
+    ReportProcedureFailure(&controller_->Context().outcome, &controller_->Context().messages);
+  } else {
+    ReportProcedureFailure(nullptr, nullptr);
   }
 }
 
 // The private messages and WM_SYSCOMMAND still get the default processing
 // afterwards (FALSE), as every other message does.
-INT_PTR Win32ControllerWindow::HandleMessage(HWND window, UINT message, WPARAM wParam,
-                                             LPARAM lParam) {
-  if (message == WM_NCDESTROY) {
-    ::SetWindowLongPtrA(window, DWLP_USER, 0);
-    if (window_.get() == window) window_.release();
-    return FALSE;
-  }
-  if (!controller_) return FALSE;
+INT_PTR Win32ControllerWindow::HandleMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!controller_ || message == WM_NCDESTROY) return FALSE;
   if (message == WM_SYSCOMMAND) {
     controller_->OnSysCommand(static_cast<uint32_t>(wParam));
   } else {

@@ -7,11 +7,13 @@
 
 #include "app/controller.h"
 #include "app/language_dialog_win32.h"
-#include "support/handles_win32.h"
+#include "support/dialog_procedure_win32.h"
 
 namespace setup::win32 {
 
-class Win32ControllerWindow final : public ControllerWindow {
+class Win32ControllerWindow final : public ControllerWindow,
+                                    public DialogOwner,
+                                    public ModelessWindow {
  public:
   explicit Win32ControllerWindow(Win32LanguageDialogView& languageView)
       : languageView_(languageView) {}
@@ -31,21 +33,20 @@ class Win32ControllerWindow final : public ControllerWindow {
   void RunMessageLoop() override;
   intptr_t SendSetupInstall() override;
 
-  // The window the worker sends to and the floppy route's dialogs are owned
-  // by; null before Create and after Destroy.
-  HWND Handle() const { return window_.get(); }
-  ControllerDialog* Controller() const { return controller_; }
-  // The extraction progress dialog while it exists, so that the loop gives
-  // it keyboard input too; null when there is none.
-  void SetProgressDialog(HWND dialog) { progressDialog_ = dialog; }
+  // DialogOwner: the window the worker sends to and the dialogs are owned
+  // by; null before Create and after Destroy. The keyboard dialog is the
+  // extraction progress dialog while it exists.
+  HWND Handle() const override { return window_.get(); }
+  void SetKeyboardDialog(HWND dialog) override { progressDialog_ = dialog; }
+  void OnProcedureFailure() noexcept override;
+
+  // The dialog procedure's side.
+  INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void OnProcedureFailure(HWND) noexcept { OnProcedureFailure(); }
 
  private:
-  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
   Win32LanguageDialogView& languageView_;
   ControllerDialog* controller_ = nullptr;
-  WindowHandle window_;
   HWND progressDialog_ = nullptr;
 };
 

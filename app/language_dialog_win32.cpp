@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "app/procedure_boundary_win32.h"
 #include "resources/resource.h"
 #include "support/window_placement_win32.h"
 
@@ -34,15 +33,17 @@ void FreeCodes(HWND dialog) {
 
 Win32LanguageDialogView::~Win32LanguageDialogView() { Destroy(); }
 
-void Win32LanguageDialogView::Attach(ControllerDialog* controller, HWND owner) {
-  controller_ = controller;
+void Win32LanguageDialogView::Attach(LanguageDialog* dialog, DialogOwner* owner) {
+  dialog_ = dialog;
   owner_ = owner;
 }
 
 bool Win32LanguageDialogView::Create() {
   Destroy();
   HWND created = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_LANGUAGE),
-                                      owner_, DialogProc, reinterpret_cast<LPARAM>(this));
+                                      owner_ ? owner_->Handle() : nullptr,
+                                      DialogProcedure<Win32LanguageDialogView>,
+                                      reinterpret_cast<LPARAM>(this));
   window_.reset(created);
   return window_.valid();
 }
@@ -105,20 +106,15 @@ LRESULT Win32LanguageDialogView::SendToList(UINT message, WPARAM wParam, LPARAM 
   return ::SendDlgItemMessageA(window_.get(), IDC_LANGUAGE_LIST, message, wParam, lParam);
 }
 
-INT_PTR CALLBACK Win32LanguageDialogView::DialogProc(HWND window, UINT message, WPARAM wParam,
-                                                     LPARAM lParam) {
-  if (message == WM_INITDIALOG) ::SetWindowLongPtrA(window, DWLP_USER, lParam);
-  auto* self = reinterpret_cast<Win32LanguageDialogView*>(::GetWindowLongPtrA(window, DWLP_USER));
-  if (!self) return FALSE;
-  try {
-    return self->HandleMessage(window, message, wParam);
-  } catch (...) {
-    ReportProcedureFailure(self->controller_);
-    return TRUE;
+void Win32LanguageDialogView::OnProcedureFailure(HWND) noexcept {
+  if (owner_) {
+    owner_->OnProcedureFailure();
+  } else {
+    ReportProcedureFailure(nullptr, nullptr);
   }
 }
 
-INT_PTR Win32LanguageDialogView::HandleMessage(HWND window, UINT message, WPARAM wParam) {
+INT_PTR Win32LanguageDialogView::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
       CenterOnWorkArea(window);
@@ -127,21 +123,17 @@ INT_PTR Win32LanguageDialogView::HandleMessage(HWND window, UINT message, WPARAM
       if (LOWORD(wParam) == IDOK) {
         // The install step runs inside OnOK and destroys this window:
         // nothing of it may be touched afterwards.
-        if (controller_) controller_->languageDialog.OnOK();
+        if (dialog_) dialog_->OnOK();
         return TRUE;
       }
       if (LOWORD(wParam) == IDCANCEL) {
-        if (controller_) controller_->languageDialog.OnCancel();
+        if (dialog_) dialog_->OnCancel();
         return TRUE;
       }
       return FALSE;
     case WM_DESTROY:
       // Also when the window goes with its owner, without Destroy().
       FreeCodes(window);
-      return FALSE;
-    case WM_NCDESTROY:
-      ::SetWindowLongPtrA(window, DWLP_USER, 0);
-      if (window_.get() == window) window_.release();
       return FALSE;
     default:
       return FALSE;

@@ -5,27 +5,27 @@
 
 #include <windows.h>
 
-#include "app/controller.h"
-#include "support/handles_win32.h"
+#include "app/language_dialog.h"
+#include "support/dialog_procedure_win32.h"
 
 namespace setup::win32 {
 
-class Win32LanguageDialogView final : public LanguageDialogView {
+class Win32LanguageDialogView final : public LanguageDialogView, public ModelessWindow {
  public:
   Win32LanguageDialogView() = default;
   Win32LanguageDialogView(const Win32LanguageDialogView&) = delete;
   Win32LanguageDialogView& operator=(const Win32LanguageDialogView&) = delete;
   ~Win32LanguageDialogView() override;
 
-  // Called by the controller window once it exists: the dialog's owner and
-  // the controller whose LanguageDialog receives OK and Escape. Null
-  // detaches (the controller is going away).
-  void Attach(ControllerDialog* controller, HWND owner);
+  // Called by the controller window once it exists: the dialog that
+  // receives OK and Escape, and the owner window. Null detaches (the run is
+  // going away).
+  void Attach(LanguageDialog* dialog, DialogOwner* owner);
   // The dialog window, for IsDialogMessage; null when there is none.
   HWND Handle() const { return window_.get(); }
 
   bool Create() override;
-  bool Exists() const override { return window_.valid(); }
+  bool Exists() const override { return ModelessWindow::Exists(); }
   // Each code is a heap string held as the entry's item data until
   // ClearEntries, Destroy or the window's destruction frees it.
   int AddLanguage(const std::string& name, const std::string& code) override;
@@ -37,14 +37,15 @@ class Win32LanguageDialogView final : public LanguageDialogView {
   void Show() override;
   void Destroy() override;
 
+  // The dialog procedure's side.
+  INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void OnProcedureFailure(HWND) noexcept;
+
  private:
-  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam);
   LRESULT SendToList(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
 
-  ControllerDialog* controller_ = nullptr;
-  HWND owner_ = nullptr;
-  WindowHandle window_;
+  LanguageDialog* dialog_ = nullptr;
+  DialogOwner* owner_ = nullptr;
 };
 
 }  // namespace setup::win32

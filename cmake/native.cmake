@@ -1,26 +1,41 @@
-# Native build: unit tests, fuzz targets and the portable tools.
+# Native build: unit tests and fuzz targets.
 enable_testing()
 find_package(GTest REQUIRED)
 
-file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*_test.cpp)
-file(GLOB FAKE_SOURCES CONFIGURE_DEPENDS tests/fakes/*.cpp)
-add_executable(unit_tests ${UNIT_TEST_SOURCES} ${FAKE_SOURCES})
+add_executable(unit_tests
+  tests/fakes/fake_file_system.cpp
+  tests/fakes/fake_floppy.cpp
+  tests/fakes/fake_installer.cpp
+  tests/fakes/fake_machine.cpp
+  tests/fakes/fake_system.cpp
+  tests/fakes/fake_ui.cpp
+  tests/fakes/fake_windows.cpp
+  tests/unit/command_line_test.cpp
+  tests/unit/disk_set_copier_test.cpp
+  tests/unit/file_utils_test.cpp
+  tests/unit/floppy_route_test.cpp
+  tests/unit/ini_storage_test.cpp
+  tests/unit/install_launch_test.cpp
+  tests/unit/installer_session_test.cpp
+  tests/unit/messages_test.cpp
+  tests/unit/mkdiskset_test.cpp
+  tests/unit/pe_image_test.cpp
+  tests/unit/prerequisites_test.cpp
+  tests/unit/stages_test.cpp
+  tests/unit/temp_space_test.cpp
+  tests/unit/text_test.cpp)
 target_include_directories(unit_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
 target_link_libraries(unit_tests PRIVATE setupcore GTest::gtest_main GTest::gmock)
 add_test(NAME unit_tests COMMAND unit_tests --gtest_brief=1)
 
 if(SETUP_FUZZ)
-  file(GLOB FUZZ_SOURCES CONFIGURE_DEPENDS tests/fuzz/*_fuzz.cpp)
-  foreach(source ${FUZZ_SOURCES})
-    get_filename_component(name ${source} NAME_WE)
-    add_executable(${name} ${source})
+  foreach(name command_line_fuzz ini_storage_fuzz)
+    add_executable(${name} tests/fuzz/${name}.cpp)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_libraries(${name} PRIVATE setupcore)
   endforeach()
 endif()
 
-if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tools/mkdiskset/CMakeLists.txt)
-  add_subdirectory(tools/mkdiskset)
-endif()
+# The post-link step of SETUP.EXE, whose library the unit tests link.
 add_subdirectory(tools/pe_postlink)

@@ -68,12 +68,7 @@ bool IsSafeRelativePath(const std::string& path) {
 }
 
 DiskSetCopier::DiskSetCopier(CopyEngineState& state) : state_(state) {
-  state_.diskNumber = 0;
-  state_.totalSize = 0;
-  state_.totalCopied = 0;
-  state_.volumeSize = 0;
-  state_.volumeRemaining = 0;
-  state_.volumeOffset = 0;
+  ResetCounters();
   state_.volumePath.clear();
   state_.promptCallback = nullptr;
   state_.stopRequested = false;
@@ -93,14 +88,19 @@ void DiskSetCopier::SetTotalProgressCallback(ProgressCallback callback) {
   state_.totalProgressCallback = std::move(callback);
 }
 
-bool DiskSetCopier::Start() {
-  if (state_.targetDir.empty()) return false;
+void DiskSetCopier::ResetCounters() {
   state_.diskNumber = 0;
   state_.totalSize = 0;
   state_.totalCopied = 0;
   state_.volumeSize = 0;
   state_.volumeRemaining = 0;
   state_.volumeOffset = 0;
+}
+
+bool DiskSetCopier::Start() {
+  if (state_.targetDir.empty()) return false;
+  ResetCounters();
+  state_.diskFullReported = false;
 
   state_.manifest.SetFile(state_.sourceDir + kManifestName);
   bool loaded = state_.manifest.Load(false);
@@ -232,6 +232,7 @@ bool DiskSetCopier::CopyChunk(const std::string& volumePath, const std::string& 
     int64_t n = volume->Read(buffer.data(), want);
     if (n < 0) return false;
     if (!HasFreeSpace(n)) {
+      state_.diskFullReported = true;
       state_.messages.ShowMessageById(11);
       return false;
     }

@@ -1,6 +1,6 @@
 #include "floppy/extract_thread.h"
 
-#include "app/controller_messages.h"
+#include "floppy/extract_messages.h"
 #include "support/text.h"
 
 namespace setup {
@@ -35,7 +35,8 @@ int ExtractThread::Run(WorkerLink& link) {
   });
   copier.SetPromptCallback([&link](int diskNumber, bool missing) {
     if (missing) {
-      int answer = link.ShowDiskPrompt(DiskPromptText(diskNumber), "Please Insert Disk");
+      int answer =
+          link.ShowDiskPrompt(DiskPromptText(diskNumber), "Please Insert Disk", kDiskPromptStyle);
       if (answer != box::kIdRetry) return false;
     }
     link.Send(WM_EXTRACT_DISK_NUMBER, static_cast<uintptr_t>(diskNumber), 0);

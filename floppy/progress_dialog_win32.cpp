@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include "app/procedure_boundary_win32.h"
 #include "resources/resource.h"
 #include "support/window_placement_win32.h"
 
@@ -17,12 +16,12 @@ constexpr UINT kRepaintInterval = 33;  // milliseconds
 bool Win32ExtractProgressView::Create(ExtractProgressDialog& dialog) {
   Destroy();
   dialog_ = &dialog;
-  HWND created =
-      ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_EXTRACT_PROGRESS),
-                           owner_.Handle(), DialogProc, reinterpret_cast<LPARAM>(this));
+  HWND created = ::CreateDialogParamA(
+      ::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_EXTRACT_PROGRESS), owner_.Handle(),
+      DialogProcedure<Win32ExtractProgressView>, reinterpret_cast<LPARAM>(this));
   window_.reset(created);
   if (!window_.valid()) return false;
-  owner_.SetProgressDialog(window_.get());
+  owner_.SetKeyboardDialog(window_.get());
   return true;
 }
 
@@ -56,20 +55,7 @@ void Win32ExtractProgressView::SetBar(int id, int range, int position) {
   barsChanged_ = true;
 }
 
-INT_PTR CALLBACK Win32ExtractProgressView::DialogProc(HWND window, UINT message, WPARAM wParam,
-                                                      LPARAM lParam) {
-  if (message == WM_INITDIALOG) ::SetWindowLongPtrA(window, DWLP_USER, lParam);
-  auto* self = reinterpret_cast<Win32ExtractProgressView*>(::GetWindowLongPtrA(window, DWLP_USER));
-  if (!self) return FALSE;
-  try {
-    return self->HandleMessage(window, message, wParam);
-  } catch (...) {
-    ReportProcedureFailure(self->owner_.Controller());
-    return TRUE;
-  }
-}
-
-INT_PTR Win32ExtractProgressView::HandleMessage(HWND window, UINT message, WPARAM wParam) {
+INT_PTR Win32ExtractProgressView::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
       CenterOnWorkArea(window);
@@ -94,9 +80,7 @@ INT_PTR Win32ExtractProgressView::HandleMessage(HWND window, UINT message, WPARA
       }
       return LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL;
     case WM_NCDESTROY:
-      ::SetWindowLongPtrA(window, DWLP_USER, 0);
-      if (window_.get() == window) window_.release();
-      owner_.SetProgressDialog(nullptr);
+      owner_.SetKeyboardDialog(nullptr);
       return FALSE;
     default:
       return FALSE;

@@ -5,36 +5,36 @@
 
 #include <windows.h>
 
-#include "app/controller_window_win32.h"
 #include "floppy/extraction_views.h"
-#include "support/handles_win32.h"
+#include "support/dialog_procedure_win32.h"
 
 namespace setup::win32 {
 
-class Win32ExtractProgressView final : public ExtractProgressView {
+class Win32ExtractProgressView final : public ExtractProgressView, public ModelessWindow {
  public:
   // The owner's window must exist when Create is called; the owner must
   // outlive this view.
-  explicit Win32ExtractProgressView(Win32ControllerWindow& owner) : owner_(owner) {}
+  explicit Win32ExtractProgressView(DialogOwner& owner) : owner_(owner) {}
   Win32ExtractProgressView(const Win32ExtractProgressView&) = delete;
   Win32ExtractProgressView& operator=(const Win32ExtractProgressView&) = delete;
   ~Win32ExtractProgressView() override { Destroy(); }
 
   bool Create(ExtractProgressDialog& dialog) override;
   void Destroy() override;
-  bool Exists() const override { return window_.valid(); }
+  bool Exists() const override { return ModelessWindow::Exists(); }
   void SetTotalProgress(int range, int position) override;
   void SetDiskProgress(int range, int position) override;
   void SetDiskNumberText(const std::string& text) override;
 
+  // The dialog procedure's side.
+  INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void OnProcedureFailure(HWND) noexcept { owner_.OnProcedureFailure(); }
+
  private:
-  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam);
   void SetBar(int id, int range, int position);
 
-  Win32ControllerWindow& owner_;
+  DialogOwner& owner_;
   ExtractProgressDialog* dialog_ = nullptr;
-  WindowHandle window_;
   // A bar took a new range or position that is not painted yet.
   bool barsChanged_ = false;
 };

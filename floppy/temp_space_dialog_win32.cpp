@@ -40,7 +40,7 @@ TempSpaceDialogView::Result Win32TempSpaceDialogView::RunModal(const std::string
   failure_ = nullptr;
   const INT_PTR answer =
       ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_TEMP_SPACE), nullptr,
-                        DialogProc, reinterpret_cast<LPARAM>(this));
+                        DialogProcedure<Win32TempSpaceDialogView>, reinterpret_cast<LPARAM>(this));
   if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
   if (answer == -1) throw DialogCreationError{};
   if (answer != IDOK) return Result::Exit;  // Exit, Escape, or a quit message ending the loop
@@ -48,22 +48,12 @@ TempSpaceDialogView::Result Win32TempSpaceDialogView::RunModal(const std::string
   return Result::Ok;
 }
 
-INT_PTR CALLBACK Win32TempSpaceDialogView::DialogProc(HWND window, UINT message, WPARAM wParam,
-                                                      LPARAM lParam) {
-  if (message == WM_INITDIALOG) ::SetWindowLongPtrA(window, DWLP_USER, lParam);
-  auto* self = reinterpret_cast<Win32TempSpaceDialogView*>(::GetWindowLongPtrA(window, DWLP_USER));
-  if (!self) return FALSE;
-  try {
-    return self->HandleMessage(window, message, wParam);
-  } catch (...) {
-    // Carried out of the modal loop and rethrown by RunModal.
-    self->failure_ = std::current_exception();
-    ::EndDialog(window, IDCANCEL);
-    return TRUE;
-  }
+void Win32TempSpaceDialogView::OnProcedureFailure(HWND window) noexcept {
+  failure_ = std::current_exception();
+  ::EndDialog(window, IDCANCEL);
 }
 
-INT_PTR Win32TempSpaceDialogView::HandleMessage(HWND window, UINT message, WPARAM wParam) {
+INT_PTR Win32TempSpaceDialogView::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
       CenterOnWorkArea(window);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "floppy/temp_space.h"
+#include "support/dialog_procedure_win32.h"
 
 namespace setup::win32 {
 
@@ -18,9 +19,13 @@ class Win32TempSpaceDialogView final : public TempSpaceDialogView {
   // rethrows what a handler inside the dialog could not handle.
   Result RunModal(const std::string& path, std::string& chosen) override;
 
+  // The dialog procedure's side. A failure is carried out of the modal
+  // loop and rethrown by RunModal.
+  INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void OnProcedureFailure(HWND window) noexcept;
+  void ReleaseWindow(HWND) {}
+
  private:
-  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam);
   void OnChange(HWND window);
   void OnOk(HWND window);
 

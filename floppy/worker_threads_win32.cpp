@@ -1,6 +1,6 @@
 #include "floppy/worker_threads_win32.h"
 
-#include "app/controller_messages.h"
+#include "floppy/extract_messages.h"
 
 namespace setup::win32 {
 namespace {
@@ -29,7 +29,7 @@ Win32WorkerThreads::~Win32WorkerThreads() {
 
 bool Win32WorkerThreads::Start(ExtractThread& thread) {
   if (handle_.valid()) return false;
-  controllerWindow_ = controller_.Handle();
+  controllerWindow_ = owner_.Handle();
   if (!controllerWindow_) return false;
   thread_ = &thread;
   endSent_ = false;
@@ -92,9 +92,9 @@ void Win32WorkerThreads::Send(uint32_t message, uintptr_t wParam, intptr_t lPara
   ::SendMessageA(controllerWindow_, message, wParam, lParam);
 }
 
-int Win32WorkerThreads::ShowDiskPrompt(const std::string& text, const std::string& caption) {
-  return ::MessageBoxA(nullptr, text.c_str(), caption.c_str(),
-                       MB_RETRYCANCEL | MB_ICONQUESTION | MB_TOPMOST);
+int Win32WorkerThreads::ShowDiskPrompt(const std::string& text, const std::string& caption,
+                                       uint32_t style) {
+  return ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), style);
 }
 
 }  // namespace setup::win32

@@ -5,16 +5,17 @@
 
 #include <windows.h>
 
-#include "app/controller_window_win32.h"
 #include "floppy/extraction_views.h"
+#include "support/dialog_procedure_win32.h"
 #include "support/handles_win32.h"
 
 namespace setup::win32 {
 
 class Win32WorkerThreads final : public WorkerThreads, private WorkerLink {
  public:
-  // controller's window must exist when Start is called.
-  explicit Win32WorkerThreads(Win32ControllerWindow& controller) : controller_(controller) {}
+  // The worker's messages go to owner's window, which must exist when
+  // Start is called.
+  explicit Win32WorkerThreads(DialogOwner& owner) : owner_(owner) {}
   Win32WorkerThreads(const Win32WorkerThreads&) = delete;
   Win32WorkerThreads& operator=(const Win32WorkerThreads&) = delete;
   // Cancels a disk prompt and waits a bounded time for the worker; a worker
@@ -34,9 +35,9 @@ class Win32WorkerThreads final : public WorkerThreads, private WorkerLink {
   DWORD RunWorker() noexcept;
   // WorkerLink, on the worker thread.
   void Send(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
-  int ShowDiskPrompt(const std::string& text, const std::string& caption) override;
+  int ShowDiskPrompt(const std::string& text, const std::string& caption, uint32_t style) override;
 
-  Win32ControllerWindow& controller_;
+  DialogOwner& owner_;
   // The process-wide target of the worker's messages: written before the
   // thread starts, only read after.
   HWND controllerWindow_ = nullptr;

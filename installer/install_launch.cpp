@@ -113,7 +113,8 @@ void InstallLauncher::InstallPackage(const std::string& packagePath,
 
   if (options.mainPackage) {
     std::size_t slash = FindLastChar(packagePath, '\\');
-    std::string folder = slash == std::string::npos ? packagePath : packagePath.substr(0, slash + 1);
+    std::string folder =
+        slash == std::string::npos ? packagePath : packagePath.substr(0, slash + 1);
     std::string transform = session_.LanguagePrefix() + "l.mst";
     bool isFolder = false;
     bool found = fileUtils_.FindFile(folder, transform, isFolder);
@@ -149,8 +150,8 @@ void InstallLauncher::InstallPackage(const std::string& packagePath,
 }
 
 uint32_t InstallLauncher::LaunchMsiexec(const std::string& packagePath,
-                                        const std::string& properties, bool verboseLog,
-                                        bool silent, const std::string& silentInstallPath) {
+                                        const std::string& properties, bool verboseLog, bool silent,
+                                        const std::string& silentInstallPath) {
   if (!session_.HasInstaller()) throw AutomationError{};
   std::string systemFolder = system_.SystemFolder().value_or(std::string());
   TrimTrailing(systemFolder, '\\');

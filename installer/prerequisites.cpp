@@ -32,8 +32,7 @@ int32_t CodeInstallerVersion(const std::string& versionString) {
   return static_cast<int32_t>(number);
 }
 
-PlatformFamily ClassifyPlatform(const OsVersion& os, std::string& familyName,
-                                bool& servicePackOk) {
+PlatformFamily ClassifyPlatform(const OsVersion& os, std::string& familyName, bool& servicePackOk) {
   constexpr uint32_t kWin32Windows = 1;
   constexpr uint32_t kWin32NT = 2;
   servicePackOk = true;

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build git
-  libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev
+  libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev clang-format-14
   mingw-w64
   wine wine64 wine32:i386
   msitools wixl

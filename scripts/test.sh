@@ -32,6 +32,16 @@ if ((wine_ok)) && [[ $SETUP_ARCH != win32 ]]; then
   windows_requests=(win32:setup "$SETUP_ARCH")
 fi
 
+# Formatting: every C++ source of the project as .clang-format has it.
+mapfile -t cxx_sources < <(git ls-files '*.cpp' '*.h' '*.c')
+if clang-format-14 --dry-run --Werror "${cxx_sources[@]}" >/tmp/setup-format.log 2>&1; then
+  record "clang-format" 1 0
+else
+  grep -E '^[^ ].*: (error|warning)' /tmp/setup-format.log | cut -d: -f1 | sort -u | head -20
+  record "clang-format" 0 1
+fi
+rm -f /tmp/setup-format.log
+
 echo "== building"
 if ! bash scripts/build.sh native sanitize fuzz "${windows_requests[@]}"; then
   echo "build failed"
@@ -40,10 +50,11 @@ if ! bash scripts/build.sh native sanitize fuzz "${windows_requests[@]}"; then
 fi
 
 # GoogleTest: count the tests it ran and failed.
-run_gtest() {
-  local name=$1 binary=$2 log
+run_gtest() {  # run_gtest NAME COMMAND...
+  local name=$1 log
+  shift
   log=$(mktemp)
-  "$binary" --gtest_brief=1 >"$log" 2>&1
+  "$@" --gtest_brief=1 >"$log" 2>&1
   local status=$?
   local ok bad
   ok=$(grep -Eo '^\[  PASSED  \] [0-9]+' "$log" | grep -Eo '[0-9]+$' || echo 0)
@@ -84,28 +95,19 @@ else
   record "SETUP.EXE reproducible" 0 1
 fi
 
-# The Win32 layer's own tests, under Wine on a virtual display.
+# The Win32 layer's own tests (GoogleTest programs), under Wine on a
+# virtual display, in one throwaway prefix.
 if ((wine_ok)); then
-  layer_test=$build/$SETUP_ARCH/win32_layer_test.exe
   layer_work=$(mktemp -d)
-  if [[ -f $layer_test ]] && wine_make_prefix "$layer_work/prefix" &&
-    WINEPREFIX=$layer_work/prefix timeout 300 xvfb-run -a "$WINE" "$layer_test" >"$layer_work/log" 2>&1; then
-    tail -1 "$layer_work/log"
-    record "Win32 layer under Wine ($SETUP_ARCH)" 1 0
+  if wine_make_prefix "$layer_work/prefix"; then
+    for program in win32_layer_test floppy_views_test; do
+      WINEPREFIX=$layer_work/prefix run_gtest "$program under Wine ($SETUP_ARCH)" \
+        timeout 300 xvfb-run -a "$WINE" "$build/$SETUP_ARCH/$program.exe"
+    done
+    wine_stop_prefix "$layer_work/prefix"
   else
-    tail -40 "$layer_work/log" 2>/dev/null
-    record "Win32 layer under Wine ($SETUP_ARCH)" 0 1
+    record "Wine prefix for the Win32 layer's tests" 0 1
   fi
-  views_test=$build/$SETUP_ARCH/floppy_views_test.exe
-  if [[ -f $views_test && -d $layer_work/prefix/drive_c ]] &&
-    WINEPREFIX=$layer_work/prefix timeout 300 xvfb-run -a "$WINE" "$views_test" >"$layer_work/views.log" 2>&1; then
-    tail -1 "$layer_work/views.log"
-    record "Floppy windows under Wine ($SETUP_ARCH)" 1 0
-  else
-    tail -40 "$layer_work/views.log" 2>/dev/null
-    record "Floppy windows under Wine ($SETUP_ARCH)" 0 1
-  fi
-  wine_stop_prefix "$layer_work/prefix"
   rm -rf "$layer_work"
 else
   record "Win32 layer under Wine" 0 1

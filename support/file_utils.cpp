@@ -32,11 +32,31 @@ bool FileUtilities::FindFile(std::string& folder, std::string& name, bool& isFol
   return found;
 }
 
+bool FileUtilities::HasFile(const std::string& folder, const std::string& name) {
+  std::string searched = folder;
+  std::string found = name;
+  bool isFolder = false;
+  const bool present = FindFile(searched, found, isFolder);
+  std::string none;
+  FindFile(none, none, isFolder);  // closes the search
+  return present;
+}
+
 bool FileUtilities::WalkFolder(std::string folder, std::string skipName, std::string pattern,
                                std::string context, const WalkCallback& callback) {
   TrimTrailing(folder, '\\');
   TrimTrailing(skipName, '\\');
   skipName = ToUpper(skipName);
+
+  // The search of this level is closed on every way out, also when the
+  // callback or a nested walk throws.
+  struct CloseSearch {
+    SearchState& state;
+    ~CloseSearch() {
+      state.search.reset();
+      state.invalid = false;
+    }
+  } closeSearch{state_};
 
   std::string name = pattern;
   bool isFolder = false;
@@ -58,8 +78,6 @@ bool FileUtilities::WalkFolder(std::string folder, std::string skipName, std::st
     name.clear();
     found = FindFile(folder, name, isFolder);
   }
-  state_.search.reset();
-  state_.invalid = false;
   return proceed;
 }
 

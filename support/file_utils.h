@@ -25,6 +25,10 @@ class FileUtilities {
   // directory bit (unchanged when nothing was found).
   bool FindFile(std::string& folder, std::string& name, bool& isFolder);
 
+  // Whether folder (with or without trailing '\') holds name: a search
+  // started and closed again.
+  bool HasFile(const std::string& folder, const std::string& name);
+
   // Walks folder recursively, calling callback for every file matching
   // pattern; folders named skipName (any case, trailing '\' ignored) are
   // skipped with all they hold. True when the walk ran to its end.

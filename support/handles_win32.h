@@ -58,30 +58,22 @@ struct FindHandleTraits {
   static void Close(Handle h) { ::FindClose(h); }
 };
 
-// A module loaded with LoadLibrary; GetModuleHandle's answer is not owned.
-struct ModuleHandleTraits {
-  using Handle = HMODULE;
+// A handle that only null leaves invalid, closed by CloseFunction.
+template <typename H, auto CloseFunction>
+struct NullInvalidTraits {
+  using Handle = H;
   static Handle Invalid() { return nullptr; }
   static bool IsValid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { ::FreeLibrary(h); }
+  static void Close(Handle h) { CloseFunction(h); }
 };
 
+// A module loaded with LoadLibrary; GetModuleHandle's answer is not owned.
+using ModuleHandleTraits = NullInvalidTraits<HMODULE, ::FreeLibrary>;
 // A window that this owner destroys. Whoever destroys it otherwise must
 // release() it first (or from WM_NCDESTROY).
-struct WindowHandleTraits {
-  using Handle = HWND;
-  static Handle Invalid() { return nullptr; }
-  static bool IsValid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { ::DestroyWindow(h); }
-};
-
+using WindowHandleTraits = NullInvalidTraits<HWND, ::DestroyWindow>;
 // Memory from FORMAT_MESSAGE_ALLOCATE_BUFFER and similar.
-struct LocalMemoryTraits {
-  using Handle = HLOCAL;
-  static Handle Invalid() { return nullptr; }
-  static bool IsValid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { ::LocalFree(h); }
-};
+using LocalMemoryTraits = NullInvalidTraits<HLOCAL, ::LocalFree>;
 
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
@@ -89,33 +81,19 @@ using ModuleHandle = UniqueHandle<ModuleHandleTraits>;
 using WindowHandle = UniqueHandle<WindowHandleTraits>;
 using LocalMemory = UniqueHandle<LocalMemoryTraits>;
 
-// One reference to a COM interface.
 template <typename Interface>
-class ComPtr {
+void ReleaseInterface(Interface* pointer) {
+  pointer->Release();
+}
+
+// One reference to a COM interface. The constructor takes over a reference
+// the caller owns (no AddRef).
+template <typename Interface>
+class ComPtr : public UniqueHandle<NullInvalidTraits<Interface*, ReleaseInterface<Interface>>> {
  public:
-  ComPtr() = default;
-  // Takes over a reference the caller owns (no AddRef).
-  explicit ComPtr(Interface* pointer) : pointer_(pointer) {}
-  ~ComPtr() { reset(); }
-  ComPtr(ComPtr&& other) noexcept : pointer_(other.release()) {}
-  ComPtr& operator=(ComPtr&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-
-  Interface* get() const { return pointer_; }
-  Interface* operator->() const { return pointer_; }
-  explicit operator bool() const { return pointer_ != nullptr; }
-  Interface* release() { return std::exchange(pointer_, nullptr); }
-  void reset(Interface* pointer = nullptr) {
-    Interface* old = std::exchange(pointer_, pointer);
-    if (old) old->Release();
-  }
-
- private:
-  Interface* pointer_ = nullptr;
+  using UniqueHandle<NullInvalidTraits<Interface*, ReleaseInterface<Interface>>>::UniqueHandle;
+  Interface* operator->() const { return this->get(); }
+  explicit operator bool() const { return this->valid(); }
 };
 
 // A VARIANT that is cleared (releasing strings and interfaces) on
@@ -144,25 +122,6 @@ class Variant {
   VARIANT value_;
 };
 
-class Bstr {
- public:
-  Bstr() = default;
-  explicit Bstr(BSTR value) : value_(value) {}
-  ~Bstr() { ::SysFreeString(value_); }
-  Bstr(Bstr&& other) noexcept : value_(other.release()) {}
-  Bstr& operator=(Bstr&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-
-  BSTR get() const { return value_; }
-  BSTR release() { return std::exchange(value_, nullptr); }
-  void reset(BSTR value = nullptr) { ::SysFreeString(std::exchange(value_, value)); }
-
- private:
-  BSTR value_ = nullptr;
-};
+using Bstr = UniqueHandle<NullInvalidTraits<BSTR, ::SysFreeString>>;
 
 }  // namespace setup::win32

@@ -34,7 +34,8 @@ constexpr std::size_t kExceptionTextLimit = 254;
 
 class Messages {
  public:
-  Messages(StringCatalogue& catalogue, MessageBoxes& boxes) : catalogue_(catalogue), boxes_(boxes) {}
+  Messages(StringCatalogue& catalogue, MessageBoxes& boxes)
+      : catalogue_(catalogue), boxes_(boxes) {}
 
   // The catalogue text of id under "Installation Error"; without a text,
   // "Critical unexpected error!" under "Error".

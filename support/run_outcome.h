@@ -9,9 +9,9 @@ namespace setup {
 
 namespace exitcode {
 constexpr uint32_t kSuccess = 0;
-constexpr uint32_t kUserExit = 1602;         // ERROR_INSTALL_USEREXIT
-constexpr uint32_t kFailure = 1603;          // ERROR_INSTALL_FAILURE
-constexpr uint32_t kSuspended = 1604;        // ERROR_INSTALL_SUSPEND
+constexpr uint32_t kUserExit = 1602;   // ERROR_INSTALL_USEREXIT
+constexpr uint32_t kFailure = 1603;    // ERROR_INSTALL_FAILURE
+constexpr uint32_t kSuspended = 1604;  // ERROR_INSTALL_SUSPEND
 }  // namespace exitcode
 
 class RunOutcome {

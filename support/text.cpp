@@ -1,6 +1,7 @@
 #include "support/text.h"
 
 #include <climits>
+#include <utility>
 
 namespace setup {
 namespace {
@@ -55,23 +56,25 @@ std::size_t FindLastText(const std::string& text, const std::string& part) {
   return found;
 }
 
-std::string ToUpper(std::string text) {
+namespace {
+
+// Maps the single-byte letters from..from+25 to to..to+25; lead and trail
+// bytes of double-byte characters stay as they are.
+std::string MapLetters(std::string text, char from, char to) {
   for (std::size_t i = 0; i < text.size();) {
     std::size_t n = CharLength(text, i);
-    if (n == 1 && text[i] >= 'a' && text[i] <= 'z') text[i] = static_cast<char>(text[i] - 'a' + 'A');
+    if (n == 1 && text[i] >= from && text[i] <= from + 25)
+      text[i] = static_cast<char>(text[i] - from + to);
     i += n;
   }
   return text;
 }
 
-std::string ToLower(std::string text) {
-  for (std::size_t i = 0; i < text.size();) {
-    std::size_t n = CharLength(text, i);
-    if (n == 1 && text[i] >= 'A' && text[i] <= 'Z') text[i] = static_cast<char>(text[i] - 'A' + 'a');
-    i += n;
-  }
-  return text;
-}
+}  // namespace
+
+std::string ToUpper(std::string text) { return MapLetters(std::move(text), 'a', 'A'); }
+
+std::string ToLower(std::string text) { return MapLetters(std::move(text), 'A', 'a'); }
 
 void TrimTrailing(std::string& text, char ch) {
   // Walk forward so a trail byte equal to ch is never taken for ch.

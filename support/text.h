@@ -38,7 +38,7 @@ std::string ToLower(std::string text);
 // character of its own (not the trail byte of a double-byte character).
 void TrimTrailing(std::string& text, char ch);
 void TrimLeading(std::string& text, char ch);
-void TrimLeadingSpace(std::string& text);   // blanks, tabs, CR, LF, VT, FF
+void TrimLeadingSpace(std::string& text);  // blanks, tabs, CR, LF, VT, FF
 void TrimTrailingSpace(std::string& text);
 
 // Removes all trailing backslashes and appends exactly one.

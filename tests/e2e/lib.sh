@@ -198,7 +198,7 @@ setup_start() {
   rm -f "$dir/exit" "$dir/pid"
   timeout $((SETUP_RUN_TIMEOUT + 30)) "$WINE" "$tools/uidriver.exe" -t "$SETUP_RUN_TIMEOUT" run \
     "${answer[@]}" --cwd "$(winpath "$cwd")" --pid-file "$(winpath "$dir/pid")" \
-    --exit-file "$(winpath "$dir/exit")" "$(winpath "$medium/SETUP.EXE")" "$@" \
+    --exit-file "$(winpath "$dir/exit")" "$(winpath "$medium/${setup_name:-SETUP.EXE}")" "$@" \
     >"$dir/run.raw" 2>&1 </dev/null &
   setup_job=$!
 }

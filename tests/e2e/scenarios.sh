@@ -6,6 +6,7 @@
 
 scenarios=(
   german_default_transform
+  renamed_program
   english_user_chooses_language
   close_language_dialog
   single_language_no_dialog
@@ -45,6 +46,20 @@ sc_german_default_transform() {
   expect_log "prereq.exe|"
   expect_line "$dir/cwd/setup.log" "Property(S): TRANSFORMS = $(winpath "$medium")\\0007_l.mst" \
     "installer log"
+}
+
+# Vendors rename the program: its own folder is still the medium, with the
+# transforms and the Bootstrap folder beside it.
+sc_renamed_program() {
+  german_user
+  make_medium std.msi 0007 0009
+  add_program Bootstrap/prereq.exe
+  mv "$medium/SETUP.EXE" "$medium/MySetup.exe"
+  setup_name=MySetup.exe setup_run --answer
+  expect_code 0
+  expect_no_dialog
+  expect_installed
+  expect_log "prereq.exe|"
 }
 
 # No transform for English: the user picks from the offered languages, shown

@@ -1,6 +1,8 @@
 // An in-memory file system with Windows path rules ('\' separators, names
-// compared without regard to case, listings in creation order) that can be
-// told to fail the way real disks do.
+// compared without regard to case, "." and ".." resolved, trailing dots and
+// blanks dropped, listings in creation order) that can be told to fail the
+// way real disks do. Free space belongs to a volume: every folder of a drive
+// or share shares it, and what is written there uses it up.
 #pragma once
 
 #include <cstdint>
@@ -31,7 +33,9 @@ class FakeFileSystem : public FileSystem {
   std::vector<std::string> List(const std::string& root) const;
 
   // Failure injection.
-  std::optional<uint64_t> freeSpace = uint64_t{1} << 40;  // nullopt: the query fails
+  // Free bytes of every volume not in volumeFreeSpace, before the writes of
+  // the test (nullopt: the query fails).
+  std::optional<uint64_t> freeSpace = uint64_t{1} << 40;
   std::optional<std::string> currentFolder = std::string("C:\\Work\\");
   std::optional<std::string> tempFolder = std::string("C:\\Temp\\");
   // Appends fail once this many bytes were written in all (the write that
@@ -43,9 +47,8 @@ class FakeFileSystem : public FileSystem {
   std::set<std::string> unavailable;
   // Files that open but whose reads fail (a bad sector).
   std::set<std::string> unreadable;
-  // Free space of particular folders (exact path, any case, trailing '\'
-  // ignored); other folders report freeSpace.
-  std::map<std::string, uint64_t> folderFreeSpace;
+  // Free bytes of particular volumes ("C:", "\\srv\share"; any case).
+  std::map<std::string, uint64_t> volumeFreeSpace;
   // Called before each OpenForReading; may change the fake (insert a disk).
   std::function<void(const std::string& path)> beforeOpen;
 
@@ -86,6 +89,7 @@ class FakeFileSystem : public FileSystem {
   Node* Create(const std::string& path, bool isFolder, bool makeParents);
 
   std::map<std::string, Node> nodes_;
+  std::map<std::string, uint64_t> writtenPerVolume_;
 };
 
 // Wildcard match of '*' and '?' without regard to case; "*.*" matches every

@@ -1,5 +1,7 @@
 #include "fakes/fake_windows.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cctype>
 
@@ -23,8 +25,9 @@ bool FakeLanguageView::Create() {
 }
 
 int FakeLanguageView::AddLanguage(const std::string& name, const std::string& code) {
-  auto at = std::upper_bound(entries.begin(), entries.end(), name,
-                             [](const std::string& n, const Entry& e) { return LessNoCase(n, e.name); });
+  auto at =
+      std::upper_bound(entries.begin(), entries.end(), name,
+                       [](const std::string& n, const Entry& e) { return LessNoCase(n, e.name); });
   Entry entry{name, code.empty() ? std::nullopt : std::optional<std::string>(code)};
   return static_cast<int>(entries.insert(at, entry) - entries.begin());
 }
@@ -55,7 +58,9 @@ void FakeControllerWindow::RunMessageLoop() {
     if (queue.empty()) {
       if (waitForSent && waitForSent()) continue;
       if (!user || !user()) {
+        // A real loop would wait here for ever.
         loopStalled = true;
+        if (!stallExpected) ADD_FAILURE() << "the run posted no quit message and would hang";
         return;
       }
       continue;

@@ -2,39 +2,28 @@
 // own thread and talks to the controller only through "sent" messages.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
-#include "app/setup_app.h"
-#include "fakes/fake_file_system.h"
-#include "fakes/fake_floppy.h"
-#include "fakes/fake_installer.h"
-#include "fakes/fake_system.h"
-#include "fakes/fake_ui.h"
-#include "fakes/fake_windows.h"
+#include "fakes/fake_machine.h"
 
 namespace setup {
 namespace {
 
 using namespace setup::testing;
-
-const char kMsiexec[] = "C:\\Windows\\System32\\msiexec.exe";
+using namespace std::chrono_literals;
 
 struct File {
   std::string path;
   std::string content;
 };
 
-struct FloppyWorld {
-  FloppyWorld()
-      : services{fs, processes, system, boxes, catalogue, automation},
-        context(services),
-        threads(window, boxes),
-        floppy{progress, tempSpace, threads},
-        app(context, window, view, &floppy) {
+struct FloppyWorld : FakeRun {
+  FloppyWorld() : FakeRun(true) {
     fs.AddFolder("D:");
-    fs.AddFolder("C:\\Windows\\System32");
     fs.AddFile("D:\\SETUP.EXE", "MZ");
-    system.modulePath = "D:\\SETUP.EXE";
     system.langId = 0x0409;
   }
 
@@ -60,42 +49,7 @@ struct FloppyWorld {
             100000);
     automation.state.anyPackage = {{{"Lang0009", "English"}}};
   }
-
-  uint32_t Start(std::vector<std::string> args = {}) {
-    args.insert(args.begin(), "D:\\SETUP.EXE");
-    return app.InitInstance(args);
-  }
-
-  std::vector<std::string> Shown() const {
-    std::vector<std::string> out;
-    for (const auto& b : boxes.Shown()) out.push_back(b.caption + ": " + b.text);
-    return out;
-  }
-
-  std::vector<std::string> Installs() const {
-    std::vector<std::string> out;
-    for (const auto& r : processes.runs)
-      if (r.program == kMsiexec) out.push_back(r.arguments);
-    return out;
-  }
-
-  FakeFileSystem fs;
-  FakeProcessRunner processes;
-  FakeSystemInfo system;
-  RecordingMessageBoxes boxes;
-  CatalogueStrings catalogue;
-  FakeAutomation automation;
-  Services services;
-  SetupContext context;
-  FakeControllerWindow window;
-  FakeLanguageView view;
-  FakeProgressView progress;
-  FakeTempSpaceDialog tempSpace;
-  FakeWorkerThreads threads;
-  FloppyViews floppy;
-  SetupApp app;
 };
-
 
 class FloppyRoute : public ::testing::Test, public FloppyWorld {};
 
@@ -113,9 +67,9 @@ TEST_F(FloppyRoute, TheSetIsAssembledInstalledFromItsOwnFolderAndRemoved) {
   const std::string folder = atInstall[1];
   EXPECT_EQ(folder.rfind("C:\\Temp\\", 0), 0u);
   EXPECT_EQ(atInstall[2], folder + "\\Setup.msi");
-  EXPECT_EQ(Installs(), (std::vector<std::string>{" /qr SILENT=TRUE /I \"" + folder +
-                                                  "\\Setup.msi\" TRANSFORMS=\"" + folder +
-                                                  "\\0009_l.mst\""}));
+  EXPECT_EQ(Installs(),
+            (std::vector<std::string>{" /qr SILENT=TRUE /I \"" + folder +
+                                      "\\Setup.msi\" TRANSFORMS=\"" + folder + "\\0009_l.mst\""}));
   ASSERT_EQ(processes.runs.size(), 2u);
   EXPECT_EQ(processes.runs[0].program, folder + "\\Bootstrap\\Tools\\prereq.exe");
 
@@ -156,9 +110,10 @@ TEST_F(FloppyRoute, CancelAtTheDiskPromptFailsTheCopy) {
   fs.RemoveFile("D:\\Disk.2");
   threads.promptAnswer = [](const std::string&) { return box::kIdCancel; };
   EXPECT_EQ(Start(), 1603u);
-  EXPECT_EQ(Shown(), (std::vector<std::string>{
-                         "Please Insert Disk: Please insert disk number 2     ",
-                         "Installation Error: Error copying files from disks. Installation failed."}));
+  EXPECT_EQ(Shown(),
+            (std::vector<std::string>{
+                "Please Insert Disk: Please insert disk number 2     ",
+                "Installation Error: Error copying files from disks. Installation failed."}));
   EXPECT_TRUE(processes.runs.empty());
   EXPECT_EQ(fs.List("C:\\Temp"), std::vector<std::string>{});
 }
@@ -192,6 +147,7 @@ TEST_F(FloppyRoute, CloseDuringTheCopyOrAtAPromptStopsTheWorkerAndCleansUp) {
     };
     EXPECT_EQ(w.Start(), 1602u);
     EXPECT_EQ(w.boxes.Shown().size(), atPrompt ? 1u : 0u);  // the prompt, answered Cancel
+    EXPECT_LT(w.fs.bytesWritten, 193000u);                  // the copy did not run on
     EXPECT_TRUE(w.processes.runs.empty());
     EXPECT_EQ(w.fs.List("C:\\Temp"), std::vector<std::string>{});
     EXPECT_FALSE(w.progress.exists);
@@ -201,16 +157,17 @@ TEST_F(FloppyRoute, CloseDuringTheCopyOrAtAPromptStopsTheWorkerAndCleansUp) {
 TEST_F(FloppyRoute, AnExceptionOutOfTheLoopStillStopsTheWorkerFirst) {
   MakeStandardSet();
   fs.RemoveFile("D:\\Disk.2");  // the worker waits at the prompt
-  window.user = [] () -> bool { throw std::runtime_error("lost"); };
+  window.user = []() -> bool { throw std::runtime_error("lost"); };
   EXPECT_THROW(Start(), std::runtime_error);
   EXPECT_FALSE(window.exists);
-  EXPECT_EQ(boxes.Shown().size(), 1u);  // the prompt, answered Cancel
+  EXPECT_EQ(boxes.Shown().size(), 1u);                         // the prompt, answered Cancel
+  EXPECT_EQ(fs.List("C:\\Temp"), std::vector<std::string>{});  // and the copy removed
 }
 
 TEST_F(FloppyRoute, TooLittleSpaceAsksForAnotherFolder) {
   MakeStandardSet();
   fs.freeSpace = 193000 + 100000;  // equal is not enough
-  EXPECT_EQ(Start(), 1602u);      // the user chose Exit
+  EXPECT_EQ(Start(), 1602u);       // the user chose Exit
   EXPECT_EQ(tempSpace.shownPaths, (std::vector<std::string>{"C:\\Temp\\"}));
   EXPECT_FALSE(progress.created);
 
@@ -236,19 +193,21 @@ TEST_F(FloppyRoute, FailuresBeforeAndDuringTheCopyHaveTheirMessages) {
     std::function<void(FloppyWorld&)> arrange;
     std::vector<std::string> shown;
   } rows[] = {
-      {"temporary folder missing", [](FloppyWorld& w) { w.fs.tempFolder = "C:\\Gone\\"; },
+      {"temporary folder missing",
+       [](FloppyWorld& w) { w.fs.tempFolder = "C:\\Gone\\"; },
        {"Installation Error: Error determining free disk space. Installation failed."}},
-      {"worker cannot start", [](FloppyWorld& w) { w.threads.failStart = true; },
+      {"worker cannot start",
+       [](FloppyWorld& w) { w.threads.failStart = true; },
        {"Installation Error: Error copying files from disks. Installation failed."}},
       {"disk fills during the copy",
-       [](FloppyWorld& w) {
-         w.progress.afterProgress = [&w] { w.fs.freeSpace = 1000; };
-       },
+       [](FloppyWorld& w) { w.progress.afterProgress = [&w] { w.fs.freeSpace = 1000; }; },
        {"Installation Error: Not enough free space for temporary files.",
         "Installation Error: Error copying files from disks. Installation failed."}},
-      {"write refused", [](FloppyWorld& w) { w.fs.failWritesAfterBytes = 60000; },
+      {"write refused",
+       [](FloppyWorld& w) { w.fs.failWritesAfterBytes = 60000; },
        {"Installation Error: Error copying files from disks. Installation failed."}},
-      {"no progress dialog", [](FloppyWorld& w) { w.progress.failCreate = true; },
+      {"no progress dialog",
+       [](FloppyWorld& w) { w.progress.failCreate = true; },
        {"Installation Error: Error copying files from disks. Installation failed."}},
   };
   for (const Row& row : rows) {
@@ -268,10 +227,62 @@ TEST_F(FloppyRoute, AnUnsafeManifestPathTouchesNothingOutside) {
   fs.AddFile("C:\\outside.txt", "mine");
   fs.AddFile("C:\\Temp\\outside.txt", "mine too");
   EXPECT_EQ(Start(), 1603u);
-  EXPECT_EQ(Shown(), (std::vector<std::string>{
-                         "Installation Error: Error copying files from disks. Installation failed."}));
+  EXPECT_EQ(Shown(),
+            (std::vector<std::string>{
+                "Installation Error: Error copying files from disks. Installation failed."}));
   EXPECT_EQ(fs.Content("C:\\outside.txt"), std::optional<std::string>("mine"));
   EXPECT_EQ(fs.Content("C:\\Temp\\outside.txt"), std::optional<std::string>("mine too"));
+}
+
+// Message 11 is a failure of the run, whatever the user does next.
+TEST_F(FloppyRoute, MessageElevenThenCloseStillEndsAsAFailure) {
+  MakeStandardSet();
+  progress.afterProgress = [this] { fs.freeSpace = 1000; };
+  std::atomic<bool> diskFull{false};
+  std::atomic<bool> closed{false};
+  boxes.answer = [&](const ShownBox&) {
+    diskFull = true;  // the box stays up until the Close below
+    for (int i = 0; i < 500 && !closed; ++i) std::this_thread::sleep_for(10ms);
+    return box::kIdOk;
+  };
+  window.user = [&] {
+    for (int i = 0; i < 500 && !diskFull; ++i) std::this_thread::sleep_for(10ms);
+    if (closed || !diskFull) return false;
+    window.Controller().OnSysCommand(0xF060);
+    closed = true;
+    return true;
+  };
+  EXPECT_EQ(Start(), 1603u);
+  EXPECT_EQ(
+      Shown(),
+      (std::vector<std::string>{"Installation Error: Not enough free space for temporary files."}));
+  EXPECT_EQ(fs.List("C:\\Temp"), std::vector<std::string>{});
+}
+
+// A set that cannot be copied is refused before the user is asked for room
+// for it.
+TEST_F(FloppyRoute, AnUncopyableSetIsRefusedBeforeTheFreeSpaceCheck) {
+  struct Row {
+    std::string what, manifest;
+  } rows[] = {
+      {"a size near 2^63", "1,Setup.msi,99999999999999999999\r\n"},
+      {"a set of 2^31 bytes", "1,Setup.msi,2147483000\r\n2,Data.cab,648\r\n"},
+      {"an unsafe entry", "1,Setup.msi,10\r\n2,..\\up.txt,10\r\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    FloppyWorld w;
+    w.fs.AddFile("D:\\Files.id", row.manifest);
+    w.fs.AddFile("D:\\Disk.1", std::string(20, 'x'));
+    w.fs.freeSpace = 1000;
+    EXPECT_EQ(w.Start(), 1603u);
+    EXPECT_EQ(w.Shown(),
+              (std::vector<std::string>{
+                  "Installation Error: Error copying files from disks. Installation failed."}));
+    EXPECT_TRUE(w.tempSpace.shownPaths.empty());
+    EXPECT_EQ(w.progress.created, 0);
+    EXPECT_EQ(w.fs.List("C:\\Temp"), std::vector<std::string>{});
+  }
 }
 
 }  // namespace

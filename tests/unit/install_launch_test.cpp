@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "fakes/fake_file_system.h"
-#include "fakes/fake_installer.h"
-#include "fakes/fake_system.h"
-#include "fakes/fake_ui.h"
+#include "fakes/fake_machine.h"
 
 namespace setup {
 namespace {
@@ -48,14 +45,15 @@ TEST(MsiexecArguments, MainPropertiesAppendAndTrimTheExtras) {
   EXPECT_EQ(BuildMainProperties("D:\\Pkg", "1031_l.mst", ""), "TRANSFORMS=\"D:\\Pkg\\1031_l.mst\"");
   EXPECT_EQ(BuildMainProperties("D:\\Pkg", "1031_l.mst", "INSTALLDIR=\"C:\\X\" "),
             "TRANSFORMS=\"D:\\Pkg\\1031_l.mst\" INSTALLDIR=\"C:\\X\"");
-  EXPECT_EQ(BuildMainProperties("D:\\Pkg", "1031_l.mst", "   "), "TRANSFORMS=\"D:\\Pkg\\1031_l.mst\"");
+  EXPECT_EQ(BuildMainProperties("D:\\Pkg", "1031_l.mst", "   "),
+            "TRANSFORMS=\"D:\\Pkg\\1031_l.mst\"");
 }
 
 TEST(Extensions, UpperCasedTextAfterTheLastDot) {
   struct Row {
     std::string path, extension;
   } rows[] = {{"C:\\B\\prog.exe", "EXE"}, {"C:\\B\\Prog.ExE", "EXE"}, {"C:\\B\\a.b.msi", "MSI"},
-              {"C:\\B\\README", ""},     {"C:\\B\\trailing.", ""},  {"", ""}};
+              {"C:\\B\\README", ""},      {"C:\\B\\trailing.", ""},   {"", ""}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.path);
     EXPECT_EQ(GetUpperExtension(row.path), row.extension);
@@ -65,41 +63,20 @@ TEST(Extensions, UpperCasedTextAfterTheLastDot) {
   EXPECT_EQ(BootstrapArgument(true, true), "/eq");
 }
 
-class Launch : public ::testing::Test {
+class Launch : public ::testing::Test, public FakeMachine {
  protected:
-  Launch()
-      : utils(fs),
-        session(automation),
-        messages(catalogue, boxes),
-        launcher(utils, processes, system, session, messages, outcome) {
+  Launch() {
     fs.AddFile("D:\\Pkg\\Product.msi");
     fs.AddFile("D:\\Pkg\\1031_L.MST");
-    fs.AddFolder("C:\\Windows\\System32");
   }
 
-  std::vector<std::string> ShownTexts() {
-    std::vector<std::string> out;
-    for (const auto& b : boxes.Shown()) out.push_back(b.caption + ": " + b.text);
-    return out;
-  }
+  std::vector<std::string> ShownTexts() { return Shown(); }
 
   InstallOptions Main() {
     InstallOptions o;
     o.mainPackage = true;
     return o;
   }
-
-  FakeFileSystem fs;
-  FileUtilities utils;
-  FakeProcessRunner processes;
-  FakeSystemInfo system;
-  FakeAutomation automation;
-  InstallerSession session;
-  CatalogueStrings catalogue;
-  RecordingMessageBoxes boxes;
-  Messages messages;
-  RunOutcome outcome;
-  InstallLauncher launcher;
 };
 
 TEST_F(Launch, MainPackageUsesTheTransformAsSpelledOnDisk) {
@@ -146,8 +123,9 @@ TEST_F(Launch, ExitCodesAreReportedInWordsAndKeptForTheProcess) {
       {1602, {"Error: Critical unexpected error!"}},
       {1641, {"Error: Critical unexpected error!"}},
       {1603, {"Installation Error: Fatal error during installation."}},
-      {2, {"Installation Error: Windows Installer 2.0 service not found or version wrong. "
-           "Installation is impossible."}},
+      {2,
+       {"Installation Error: Windows Installer 2.0 service not found or version wrong. "
+        "Installation is impossible."}},
   };
   session.CreateInstaller();
   session.SetLanguagePrefix("1031_");
@@ -210,11 +188,12 @@ TEST_F(Launch, BootstrapPackagesInstallInProcessAtTheirLevelFromTheTempFolder) {
     automation.state.calls.clear();
     fs.setCurrentFolderCalls.clear();
     EXPECT_EQ(launcher.RunBootstrapFile("D:\\Pkg\\Bootstrap\\prereq.msi", row.argument), 0u);
-    EXPECT_EQ(automation.state.calls,
-              (std::vector<std::string>{"PutUILevel(" + std::to_string(row.level) + ")",
-                                        "InstallProduct(D:\\Pkg\\Bootstrap\\prereq.msi,) at level " +
-                                            std::to_string(row.level),
-                                        "PutUILevel(5)"}));
+    EXPECT_EQ(
+        automation.state.calls,
+        (std::vector<std::string>{
+            "PutUILevel(" + std::to_string(row.level) + ")",
+            "InstallProduct(D:\\Pkg\\Bootstrap\\prereq.msi,) at level " + std::to_string(row.level),
+            "PutUILevel(5)"}));
     EXPECT_EQ(fs.setCurrentFolderCalls, (std::vector<std::string>{"C:\\Temp\\", "D:\\Pkg\\"}));
   }
   // A failing in-process install is passed over.

@@ -31,8 +31,8 @@ TEST(InstallerSession, FetchLanguageSplitsOnlyKeysBeginningWithLang) {
   std::string code = "stale";
   while (session.FetchLanguage(name, code)) fetched.push_back({name, code});
   EXPECT_EQ(name, "");
-  EXPECT_EQ(fetched, Languages({{"Deutsch", "1031"}, {"", ""}, {"", ""}, {"Bare", ""}, {"", ""},
-                                {"", ""}}));
+  EXPECT_EQ(fetched,
+            Languages({{"Deutsch", "1031"}, {"", ""}, {"", ""}, {"Bare", ""}, {"", ""}, {"", ""}}));
   EXPECT_EQ(automation.state.calls[2], "OpenDatabase(p.msi,0)");
   EXPECT_EQ(automation.state.calls[3], "OpenView(SELECT * FROM UIText)");
   EXPECT_EQ(automation.state.calls[4], "Execute");
@@ -139,9 +139,9 @@ TEST(InstallerSession, FailedCoInitializeCreatesNothing) {
   EXPECT_THROW(session.CreateInstaller(), AutomationError);
   EXPECT_FALSE(session.HasInstaller());
   session.CloseSession();
-  EXPECT_EQ(std::count(automation.state.calls.begin(), automation.state.calls.end(),
-                       "CoUninitialize"),
-            0);
+  EXPECT_EQ(
+      std::count(automation.state.calls.begin(), automation.state.calls.end(), "CoUninitialize"),
+      0);
 
   FakeAutomation already;
   already.state.coInitializeResult = 1;  // S_FALSE still needs its balance

@@ -25,40 +25,52 @@ const std::map<uint32_t, std::string> kExpectedCatalogue = {
     {10, "Error determining free disk space. Installation failed."},
     {11, "Not enough free space for temporary files."},
     {12, "Language not found. Installation is impossible."},
-    {13, "Required NT Service Pack 6 not found ! Please install this before starting the "
-         "installation."},
+    {13,
+     "Required NT Service Pack 6 not found ! Please install this before starting the "
+     "installation."},
     {14, "The default language 'English' not exists and cannot be selected"},
-    {1601, "The Windows Installer service could not be accessed. Contact your support personnel "
-           "to verify that the Windows Installer service is properly registered."},
+    {1601,
+     "The Windows Installer service could not be accessed. Contact your support personnel "
+     "to verify that the Windows Installer service is properly registered."},
     {1603, "Fatal error during installation."},
     {1605, "This action is only valid for products that are currently installed."},
     {1610, "The configuration data for this product is corrupt. Contact your support personnel."},
-    {1612, "The installation source for this product is not available. Verify that the source "
-           "exists and that you can access it."},
-    {1613, "This installation package cannot be installed by the Windows Installer service. You "
-           "must install a Windows service pack that contains a newer version of the Windows "
-           "Installer service."},
-    {1618, "Another installation is already in progress. Complete that installation before "
-           "proceeding with this install."},
-    {1619, "This installation package could not be opened. Verify that the package exists and "
-           "that you can access it, or contact the application vendor to verify that this is a "
-           "valid Windows Installer package."},
-    {1620, "This installation package could not be opened. Contact the application vendor to "
-           "verify that this is a valid Windows Installer package."},
-    {1621, "There was an error starting the Windows Installer service user interface. Contact "
-           "your support personnel."},
-    {1622, "Error opening installation log file. Verify that the specified log file location "
-           "exists and is writable."},
+    {1612,
+     "The installation source for this product is not available. Verify that the source "
+     "exists and that you can access it."},
+    {1613,
+     "This installation package cannot be installed by the Windows Installer service. You "
+     "must install a Windows service pack that contains a newer version of the Windows "
+     "Installer service."},
+    {1618,
+     "Another installation is already in progress. Complete that installation before "
+     "proceeding with this install."},
+    {1619,
+     "This installation package could not be opened. Verify that the package exists and "
+     "that you can access it, or contact the application vendor to verify that this is a "
+     "valid Windows Installer package."},
+    {1620,
+     "This installation package could not be opened. Contact the application vendor to "
+     "verify that this is a valid Windows Installer package."},
+    {1621,
+     "There was an error starting the Windows Installer service user interface. Contact "
+     "your support personnel."},
+    {1622,
+     "Error opening installation log file. Verify that the specified log file location "
+     "exists and is writable."},
     {1623, "This language of this installation package is not supported by your system."},
     {1624, "Error applying transforms. Verify that the specified transform paths are valid."},
     {1631, "The Windows Installer service failed to start. Contact your support personnel."},
-    {1632, "The temp folder is either full or inaccessible. Verify that the temp folder exists "
-           "and that you can write to it."},
-    {1633, "This installation package is not supported on this platform. Contact your "
-           "application vendor."},
-    {1638, "Another version of this product is already installed. Installation of this version "
-           "cannot continue. To configure or remove the existing version of this product, use "
-           "Add/Remove Programs on the Control Panel."},
+    {1632,
+     "The temp folder is either full or inaccessible. Verify that the temp folder exists "
+     "and that you can write to it."},
+    {1633,
+     "This installation package is not supported on this platform. Contact your "
+     "application vendor."},
+    {1638,
+     "Another version of this product is already installed. Installation of this version "
+     "cannot continue. To configure or remove the existing version of this product, use "
+     "Add/Remove Programs on the Control Panel."},
     {3010, "A reboot is required to complete the install."},
 };
 

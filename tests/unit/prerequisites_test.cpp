@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "fakes/fake_file_system.h"
-#include "fakes/fake_installer.h"
-#include "fakes/fake_system.h"
-#include "fakes/fake_ui.h"
+#include "fakes/fake_machine.h"
 
 namespace setup {
 namespace {
@@ -20,10 +17,18 @@ TEST(InstallerVersion, CodingOfTheFirstTwoComponents) {
   struct Row {
     std::string version;
     int32_t coded;
-  } rows[] = {{"2.0.2600.2", 200},   {"2.0.2600.0", 200}, {"1.20.1827.0", 120},
-              {"1.10.1029.0", 110},  {"3.1.4000.1823", 310}, {"5.0.7601.17514", 500},
-              {"4.5.6001.22308", 450}, {"10.0.1.0", 100},  {"", 0},
-              {"7", 0},              {"1.2", 10},          {"x.y.z.w", 0}};
+  } rows[] = {{"2.0.2600.2", 200},
+              {"2.0.2600.0", 200},
+              {"1.20.1827.0", 120},
+              {"1.10.1029.0", 110},
+              {"3.1.4000.1823", 310},
+              {"5.0.7601.17514", 500},
+              {"4.5.6001.22308", 450},
+              {"10.0.1.0", 100},
+              {"", 0},
+              {"7", 0},
+              {"1.2", 10},
+              {"x.y.z.w", 0}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.version);
     EXPECT_EQ(CodeInstallerVersion(row.version), row.coded);
@@ -62,15 +67,8 @@ TEST(PlatformFamily, FamiliesAndTheNt4ServicePackVerdict) {
   }
 }
 
-class Engine : public ::testing::Test {
+class Engine : public ::testing::Test, public FakeMachine {
  protected:
-  Engine()
-      : utils(fs),
-        session(automation),
-        messages(catalogue, boxes),
-        launcher(utils, processes, system, session, messages, outcome),
-        prerequisites(system, utils, launcher) {}
-
   // The stage error CheckPrerequisites ended with, or 0 when it passed.
   int Check() {
     try {
@@ -80,19 +78,6 @@ class Engine : public ::testing::Test {
       return error.id;
     }
   }
-
-  FakeFileSystem fs;
-  FileUtilities utils;
-  FakeProcessRunner processes;
-  FakeSystemInfo system;
-  FakeAutomation automation;
-  InstallerSession session;
-  CatalogueStrings catalogue;
-  RecordingMessageBoxes boxes;
-  Messages messages;
-  RunOutcome outcome;
-  InstallLauncher launcher;
-  Prerequisites prerequisites;
 };
 
 TEST_F(Engine, ANewEnoughEngineLooksNoFurther) {
@@ -117,12 +102,20 @@ TEST_F(Engine, OldEnginesAreRefusedOrUpdated) {
     int stageError;
     std::vector<std::string> ran;
   } rows[] = {
-      {Version(1, 20, 1827, 0), {2, 5, 1, 2600, ""}, -1, {"D:\\Bootstrap\\Msi\\WinNT\\instmsiw.exe"}},
-      {Version(1, 10, 1029, 0), {1, 4, 10, 2222, ""}, -1, {"D:\\Bootstrap\\Msi\\Win9X\\instmsia.exe"}},
+      {Version(1, 20, 1827, 0),
+       {2, 5, 1, 2600, ""},
+       -1,
+       {"D:\\Bootstrap\\Msi\\WinNT\\instmsiw.exe"}},
+      {Version(1, 10, 1029, 0),
+       {1, 4, 10, 2222, ""},
+       -1,
+       {"D:\\Bootstrap\\Msi\\Win9X\\instmsia.exe"}},
       {Version(10, 0, 1, 0), {2, 5, 1, 2600, ""}, -1, {"D:\\Bootstrap\\Msi\\WinNT\\instmsiw.exe"}},
       {Version(1, 20, 1827, 0), {0, 3, 10, 0, ""}, 1, {}},
       {Version(1, 20, 1827, 0), {2, 4, 0, 1381, "Service Pack 5"}, 13, {}},
-      {Version(1, 20, 1827, 0), {2, 4, 0, 1381, "Service Pack 6a"}, -1,
+      {Version(1, 20, 1827, 0),
+       {2, 4, 0, 1381, "Service Pack 6a"},
+       -1,
        {"D:\\Bootstrap\\Msi\\WinNT\\instmsiw.exe"}},
   };
   for (const Row& row : rows) {

@@ -2,66 +2,25 @@
 // the user sees, what is started, and the exit code.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <new>
 
-#include "app/setup_app.h"
-#include "fakes/fake_file_system.h"
-#include "fakes/fake_installer.h"
-#include "fakes/fake_system.h"
-#include "fakes/fake_ui.h"
-#include "fakes/fake_windows.h"
+#include "fakes/fake_machine.h"
 
 namespace setup {
 namespace {
 
 using namespace setup::testing;
 
-const char kMsiexec[] = "C:\\Windows\\System32\\msiexec.exe";
-
 // One machine with a medium in D:\ and everything a run talks to.
-struct World {
-  World()
-      : services{fs, processes, system, boxes, catalogue, automation},
-        context(services),
-        app(context, window, view) {
+struct World : FakeRun {
+  World() : FakeRun(false) {
     fs.AddFile("D:\\Product.msi");
-    fs.AddFolder("C:\\Windows\\System32");
-    system.modulePath = "D:\\SETUP.EXE";
-    automation.state.packages["D:\\Product.msi"] = {
-        {"ErrorDialog", "x"}, {"Lang0007", "Deutsch"}, {"Lang0012", "Francais"},
-        {"Lang0010", "espanol"}};
-  }
-
-  uint32_t Start(std::vector<std::string> args = {}) {
-    args.insert(args.begin(), "D:\\SETUP.EXE");
-    return app.InitInstance(args);
-  }
-
-  std::vector<std::string> Shown() const {
-    std::vector<std::string> out;
-    for (const auto& b : boxes.Shown()) out.push_back(b.caption + ": " + b.text);
-    return out;
-  }
-
-  // The arguments of every msiexec run.
-  std::vector<std::string> Installs() const {
-    std::vector<std::string> out;
-    for (const auto& r : processes.runs)
-      if (r.program == kMsiexec) out.push_back(r.arguments);
-    return out;
-  }
-
-  std::vector<std::string> BootstrapRuns() const {
-    std::vector<std::string> out;
-    for (const auto& r : processes.runs)
-      if (r.program != kMsiexec) out.push_back(r.program + "|" + r.arguments);
-    return out;
-  }
-
-  bool DatabaseOpened() const {
-    for (const auto& c : automation.state.calls)
-      if (c.rfind("OpenDatabase", 0) == 0) return true;
-    return false;
+    automation.state.packages["D:\\Product.msi"] = {{"ErrorDialog", "x"},
+                                                    {"Lang0007", "Deutsch"},
+                                                    {"Lang0012", "Francais"},
+                                                    {"Lang0010", "espanol"}};
   }
 
   // Everything a run opens is closed again, whichever way it ended.
@@ -73,18 +32,6 @@ struct World {
     EXPECT_EQ(fs.openSearches, 0);
     EXPECT_FALSE(window.loopStalled);
   }
-
-  FakeFileSystem fs;
-  FakeProcessRunner processes;
-  FakeSystemInfo system;
-  RecordingMessageBoxes boxes;
-  CatalogueStrings catalogue;
-  FakeAutomation automation;
-  Services services;
-  SetupContext context;
-  FakeControllerWindow window;
-  FakeLanguageView view;
-  SetupApp app;
 };
 
 class Run : public ::testing::Test, public World {};
@@ -99,9 +46,9 @@ TEST_F(Run, DefaultLanguageTransformIsTakenWithoutOpeningThePackage) {
     EXPECT_EQ(Start(unattended ? std::vector<std::string>{"/s"} : std::vector<std::string>{}), 0u);
     EXPECT_EQ(view.created, 0);
     EXPECT_FALSE(DatabaseOpened());
-    EXPECT_EQ(Installs(), (std::vector<std::string>{
-                              std::string(unattended ? " /qr SILENT=TRUE" : "") +
-                              " /I \"D:\\Product.msi\" TRANSFORMS=\"D:\\0007_l.mst\""}));
+    EXPECT_EQ(Installs(),
+              (std::vector<std::string>{std::string(unattended ? " /qr SILENT=TRUE" : "") +
+                                        " /I \"D:\\Product.msi\" TRANSFORMS=\"D:\\0007_l.mst\""}));
     EXPECT_TRUE(Shown().empty());
     ExpectNothingLeftOpen();
   }
@@ -116,11 +63,15 @@ TEST_F(Run, TheUserChoosesFromASortedListWithTheFirstPreselected) {
     for (const auto& e : view.entries) listed.push_back(e.name);
     preselected = view.selection;
     view.Select(2);  // "Francais"
-    window.Controller().languageDialog.OnOK();
+    window.Controller().Languages().OnOK();
     return true;
   };
   EXPECT_EQ(Start(), 0u);
   EXPECT_EQ(listed, (std::vector<std::string>{"Deutsch", "espanol", "Francais"}));
+  // The package is only read.
+  EXPECT_EQ(std::count(automation.state.calls.begin(), automation.state.calls.end(),
+                       "OpenDatabase(D:\\Product.msi,0)"),
+            1);
   EXPECT_EQ(preselected, 0);
   EXPECT_EQ(window.setupInstallSends, 1);
   EXPECT_EQ(Installs(),
@@ -135,8 +86,9 @@ TEST_F(Run, UnattendedRunsTakeEnglishOrEndWithMessageEight) {
   automation.state.packages["D:\\Product.msi"].push_back({"Lang0009", "English"});
   EXPECT_EQ(Start({"/s"}), 0u);
   EXPECT_EQ(BootstrapRuns(), (std::vector<std::string>{"D:\\Bootstrap\\prereq.exe|/q"}));
-  EXPECT_EQ(Installs(), (std::vector<std::string>{
-                            " /qr SILENT=TRUE /I \"D:\\Product.msi\" TRANSFORMS=\"D:\\0009_l.mst\""}));
+  EXPECT_EQ(Installs(),
+            (std::vector<std::string>{
+                " /qr SILENT=TRUE /I \"D:\\Product.msi\" TRANSFORMS=\"D:\\0009_l.mst\""}));
   EXPECT_EQ(view.created, 0);
   ExpectNothingLeftOpen();
 }
@@ -147,7 +99,8 @@ TEST_F(Run, UnattendedWithoutEnglishStillRunsTheBootstrapPrograms) {
   EXPECT_EQ(Start({"/es", "C:\\Target"}), 1603u);
   EXPECT_EQ(BootstrapRuns(), (std::vector<std::string>{"D:\\Bootstrap\\prereq.exe|/eq"}));
   EXPECT_TRUE(Installs().empty());
-  EXPECT_EQ(Shown(), (std::vector<std::string>{"Installation Error: A wrong language was selected"}));
+  EXPECT_EQ(Shown(),
+            (std::vector<std::string>{"Installation Error: A wrong language was selected"}));
   EXPECT_EQ(boxes.Shown()[0].style, 0x1010u);
   ExpectNothingLeftOpen();
 }
@@ -160,11 +113,21 @@ TEST_F(Run, ListsOfOneOrNoneNeedNoDialog) {
     std::vector<std::string> shown;
     std::vector<std::string> installs;
   } rows[] = {
-      {{{"Lang0012", "Francais"}, {"Lang0007", ""}}, false, 0, {},
+      {{{"Lang0012", "Francais"}, {"Lang0007", ""}},
+       false,
+       0,
+       {},
        {" /I \"D:\\Product.msi\" TRANSFORMS=\"D:\\0012_l.mst\""}},
-      {{{"ErrorDialog", "x"}, {"lang0012", "Francais"}}, false, 1603,
-       {"Installation Error: No availiable language found."}, {}},
-      {{{"ErrorDialog", "x"}}, true, 1603, {"Installation Error: A wrong language was selected"}, {}},
+      {{{"ErrorDialog", "x"}, {"lang0012", "Francais"}},
+       false,
+       1603,
+       {"Installation Error: No availiable language found."},
+       {}},
+      {{{"ErrorDialog", "x"}},
+       true,
+       1603,
+       {"Installation Error: A wrong language was selected"},
+       {}},
       // A key that is exactly "Lang" carries no code.
       {{{"Lang", "Bare"}}, false, 1603, {"Installation Error: A wrong language was selected"}, {}},
   };
@@ -174,9 +137,9 @@ TEST_F(Run, ListsOfOneOrNoneNeedNoDialog) {
     World fresh;
     fresh.fs.AddFile("D:\\0012_l.mst");
     fresh.automation.state.packages["D:\\Product.msi"] = row.rows;
-    EXPECT_EQ(fresh.Start(row.unattended ? std::vector<std::string>{"/s"}
-                                         : std::vector<std::string>{}),
-              row.exitCode);
+    EXPECT_EQ(
+        fresh.Start(row.unattended ? std::vector<std::string>{"/s"} : std::vector<std::string>{}),
+        row.exitCode);
     EXPECT_EQ(fresh.Shown(), row.shown);
     EXPECT_EQ(fresh.Installs(), row.installs);
     EXPECT_FALSE(fresh.view.shown);
@@ -190,17 +153,23 @@ TEST_F(Run, EachFailureOfTheLanguageStageHasItsMessage) {
     std::function<void(World&)> arrange;
     std::vector<std::string> shown;
   } rows[] = {
-      {"no package", [](World& r) { r.fs.RemoveFile("D:\\Product.msi"); },
+      {"no package",
+       [](World& r) { r.fs.RemoveFile("D:\\Product.msi"); },
        {"Installation Error: Installation package not found"}},
-      {"no installer object", [](World& r) { r.automation.state.failing.insert("Create"); },
+      {"no installer object",
+       [](World& r) { r.automation.state.failing.insert("Create"); },
        {"Installation Error: Windows Installer initialization error"}},
-      {"COM refused", [](World& r) { r.automation.state.coInitializeResult = -2147467259; },
+      {"COM refused",
+       [](World& r) { r.automation.state.coInitializeResult = -2147467259; },
        {"Installation Error: Windows Installer initialization error"}},
-      {"unreadable package", [](World& r) { r.automation.state.failing.insert("OpenDatabase"); },
+      {"unreadable package",
+       [](World& r) { r.automation.state.failing.insert("OpenDatabase"); },
        {"Installation Error: Error opening installation package (may be corrupted)."}},
-      {"query refused", [](World& r) { r.automation.state.failing.insert("OpenView"); },
+      {"query refused",
+       [](World& r) { r.automation.state.failing.insert("OpenView"); },
        {"Installation Error: Error opening installation package (may be corrupted)."}},
-      {"view not closed", [](World& r) { r.automation.state.failing.insert("ViewClose"); },
+      {"view not closed",
+       [](World& r) { r.automation.state.failing.insert("ViewClose"); },
        {"Installation Error: Error working with installation package (may be corrupted)"}},
       {"commit refused",
        [](World& r) {
@@ -208,9 +177,11 @@ TEST_F(Run, EachFailureOfTheLanguageStageHasItsMessage) {
          r.automation.state.commitResult = kDispErrorException;
        },
        {"Installation Error: Error working with installation package (may be corrupted)"}},
-      {"fetch fails", [](World& r) { r.automation.state.failing.insert("Fetch"); },
+      {"fetch fails",
+       [](World& r) { r.automation.state.failing.insert("Fetch"); },
        {"Error: Unknown error"}},
-      {"dialog cannot be made", [](World& r) { r.view.failCreate = true; },
+      {"dialog cannot be made",
+       [](World& r) { r.view.failCreate = true; },
        {"Error: Internal error number .."}},
   };
   for (const Row& row : rows) {
@@ -255,9 +226,9 @@ TEST_F(Run, BootstrapWalkStopsAtAFailingProgramButTheProductIsInstalled) {
   fs.AddFile("D:\\Bootstrap\\d.exe");
   processes.exitCodes["D:\\Bootstrap\\c.exe"] = 1;
   EXPECT_EQ(Start(), 0u);
-  EXPECT_EQ(BootstrapRuns(), (std::vector<std::string>{"D:\\Bootstrap\\a.exe|",
-                                                       "D:\\Bootstrap\\Tools\\b.exe|",
-                                                       "D:\\Bootstrap\\c.exe|"}));
+  EXPECT_EQ(BootstrapRuns(),
+            (std::vector<std::string>{"D:\\Bootstrap\\a.exe|", "D:\\Bootstrap\\Tools\\b.exe|",
+                                      "D:\\Bootstrap\\c.exe|"}));
   EXPECT_EQ(Installs().size(), 1u);
   ExpectNothingLeftOpen();
 
@@ -271,6 +242,18 @@ TEST_F(Run, BootstrapWalkStopsAtAFailingProgramButTheProductIsInstalled) {
   EXPECT_TRUE(unstartable.BootstrapRuns().empty());
   EXPECT_EQ(unstartable.Installs().size(), 1u);
   unstartable.ExpectNothingLeftOpen();
+
+  // A failure while a nested folder is searched closes every search.
+  World throwing;
+  throwing.fs.AddFile("D:\\0009_l.mst");
+  throwing.automation.state.packages["D:\\Product.msi"] = {{"Lang0009", "English"}};
+  throwing.fs.AddFile("D:\\Bootstrap\\Tools\\boom.exe");
+  throwing.fs.AddFile("D:\\Bootstrap\\Tools\\later.exe");
+  throwing.processes.onRun = [](const ProcessRun&) { throw std::bad_alloc(); };
+  EXPECT_EQ(throwing.Start(), 1603u);
+  EXPECT_EQ(throwing.Shown(), (std::vector<std::string>{"Error: Internal error number .."}));
+  EXPECT_TRUE(throwing.Installs().empty());
+  throwing.ExpectNothingLeftOpen();
 }
 
 TEST_F(Run, TheInstallersOwnExitCodeIsTheRunsExitCode) {
@@ -304,23 +287,29 @@ TEST_F(Run, CloseCommandWhileTheDialogIsUpLeavesWithoutInstalling) {
   EXPECT_EQ(Start(), 1602u);
   EXPECT_TRUE(processes.runs.empty());
   EXPECT_TRUE(Shown().empty());
-  // Other system commands only get the default processing.
-  World minimise;
-  minimise.window.user = [&minimise] {
-    if (!minimise.view.shown) return false;
-    minimise.view.shown = false;
-    minimise.window.Controller().OnSysCommand(0xF020);
-    return false;
-  };
-  minimise.Start();
-  EXPECT_TRUE(minimise.window.loopStalled);
+  // Other system commands only get the default processing; the whole id is
+  // compared, so SC_CLOSE with low bits set is not a Close.
+  for (uint32_t command : {0xF020u, 0xF061u}) {
+    SCOPED_TRACE(command);
+    World other;
+    other.window.stallExpected = true;
+    other.window.user = [&other, command] {
+      if (!other.view.shown) return false;
+      other.view.shown = false;
+      other.window.Controller().OnSysCommand(command);
+      return false;
+    };
+    other.Start();
+    EXPECT_TRUE(other.window.loopStalled);
+  }
 }
 
 TEST_F(Run, AManifestBesideTheProgramIsNotSupportedYet) {
   fs.AddFile("D:\\Files.id", "1,Setup.msi,10\n");
   EXPECT_EQ(Start(), 1603u);
-  EXPECT_EQ(Shown(), (std::vector<std::string>{
-                         "Installation Error: Error copying files from disks. Installation failed."}));
+  EXPECT_EQ(Shown(),
+            (std::vector<std::string>{
+                "Installation Error: Error copying files from disks. Installation failed."}));
   EXPECT_FALSE(window.loopRan);
 }
 
@@ -333,6 +322,9 @@ TEST(SourceFolder, FromTheModulePath) {
       {"C:\\SETUP.EXE\\Setup.Exe", "C:\\SETUP.EXE\\"},
       {"C:\\Media\\install.exe", "C:\\Media\\"},
       {"C:\\SETUP.EXE\\other.exe", "C:\\SETUP.EXE\\"},
+      // A renamed program: still its own folder, not a cut name.
+      {"D:\\MySetup.exe", "D:\\"},
+      {"\\\\srv\\share\\Disk1\\ProductSETUP.EXE", "\\\\srv\\share\\Disk1\\"},
       {"setup.exe", ""},
       {"", ""},
   };

@@ -21,9 +21,18 @@ TEST_F(DoubleByteText, TrailBytesAreNeverTakenForSeparatorsOrLetters) {
   TrimTrailing(path, '\\');
   EXPECT_EQ(path, "C:\\" + kanji);
   EXPECT_EQ(FindLastChar("C:\\" + kanji, '\\'), 2u);
-  EXPECT_EQ(ToUpper("a\x82" "a"), "A\x82" "a");  // 0x82 0x61 is one character
-  EXPECT_EQ(FindText("\x82" "ab", "ab"), std::string::npos);
-  EXPECT_EQ(FindText("\x82" "aab", "ab"), 2u);
+  EXPECT_EQ(ToUpper("a\x82"
+                    "a"),
+            "A\x82"
+            "a");  // 0x82 0x61 is one character
+  EXPECT_EQ(FindText("\x82"
+                     "ab",
+                     "ab"),
+            std::string::npos);
+  EXPECT_EQ(FindText("\x82"
+                     "aab",
+                     "ab"),
+            2u);
 }
 
 TEST(Text, TrimmingAndFolders) {
@@ -51,8 +60,13 @@ TEST(Text, IntToTextAndLeadingIntegers) {
   struct Row {
     std::string in;
     int64_t value;
-  } rows[] = {{" 1200 bytes", 1200}, {"abc", 0}, {"", 0}, {"-17", -17}, {"+8x", 8},
-              {"\t\n42", 42},       {"99999999999999999999999", INT64_MAX}};
+  } rows[] = {{" 1200 bytes", 1200},
+              {"abc", 0},
+              {"", 0},
+              {"-17", -17},
+              {"+8x", 8},
+              {"\t\n42", 42},
+              {"99999999999999999999999", INT64_MAX}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.in);
     EXPECT_EQ(ParseLeadingInteger(row.in), row.value);

@@ -37,7 +37,7 @@ class RecordingBoxes : public setup::MessageBoxes {
 
 // A run with the real Win32 services and windows; only the message boxes of
 // the main thread are recorded instead of shown.
-struct Run {
+struct TestRun {
   setup::win32::Win32FileSystem files;
   setup::win32::Win32ProcessRunner processes;
   setup::win32::Win32SystemInfo system;
@@ -52,7 +52,7 @@ struct Run {
   setup::win32::Win32TempSpaceDialogView tempSpace;
   setup::win32::Win32WorkerThreads threads{window};
   setup::FloppyViews floppy{progress, tempSpace, threads};
-  setup::ControllerDialog controller{context, window, languageView, &floppy};
+  setup::ControllerDialog controller{context, window, languageView, &floppy, {}};
 };
 
 std::string ItemText(HWND dialog, int id) {
@@ -63,27 +63,26 @@ std::string ItemText(HWND dialog, int id) {
 
 HWND FindDialog(const char* caption) { return FindWindowA("#32770", caption); }
 
-void TestProgressView() {
-  currentGroup = "ProgressView";
-  Run run;
-  CHECK(run.window.Create(run.controller));
-  setup::ExtractProgressDialog& dialog = *run.controller.progressDialog;
-  CHECK(run.progress.Create(dialog));
+TEST(FloppyWindows, ProgressView) {
+  TestRun run;
+  EXPECT_TRUE(run.window.Create(run.controller));
+  setup::ExtractProgressDialog& dialog = *run.controller.ProgressDialog();
+  EXPECT_TRUE(run.progress.Create(dialog));
   HWND box = FindDialog("Extracting files ...");
-  CHECK(box != nullptr && IsWindowVisible(box));
-  CHECK(GetWindow(box, GW_OWNER) == run.window.Handle());
+  EXPECT_TRUE(box != nullptr && IsWindowVisible(box));
+  EXPECT_TRUE(GetWindow(box, GW_OWNER) == run.window.Handle());
 
   // Every update sets the range before the position, so a later one may
   // shrink the range (the last volume is shorter).
   run.progress.SetTotalProgress(193000, 51200);
   run.progress.SetDiskProgress(100000, 51200);
   run.progress.SetDiskProgress(93000, 93000);
-  CHECK_EQ(SendDlgItemMessageA(box, 1011, PBM_GETRANGE, FALSE, 0), 193000);
-  CHECK_EQ(SendDlgItemMessageA(box, 1011, PBM_GETPOS, 0, 0), 51200);
-  CHECK_EQ(SendDlgItemMessageA(box, 1012, PBM_GETRANGE, FALSE, 0), 93000);
-  CHECK_EQ(SendDlgItemMessageA(box, 1012, PBM_GETPOS, 0, 0), 93000);
+  EXPECT_EQ(SendDlgItemMessageA(box, 1011, PBM_GETRANGE, FALSE, 0), 193000);
+  EXPECT_EQ(SendDlgItemMessageA(box, 1011, PBM_GETPOS, 0, 0), 51200);
+  EXPECT_EQ(SendDlgItemMessageA(box, 1012, PBM_GETRANGE, FALSE, 0), 93000);
+  EXPECT_EQ(SendDlgItemMessageA(box, 1012, PBM_GETPOS, 0, 0), 93000);
   dialog.SetDiskNumber(2);
-  CHECK_EQ(ItemText(box, 1016), std::string("Disk Number:     2"));
+  EXPECT_EQ(ItemText(box, 1016), std::string("Disk Number:     2"));
 
   // Escape and Enter through the loop's IsDialogMessage, and the commands
   // they become: the dialog stays and nothing is requested.
@@ -93,21 +92,21 @@ void TestProgressView() {
   }
   SendMessageA(box, WM_COMMAND, IDCANCEL, 0);
   SendMessageA(box, WM_COMMAND, IDOK, 0);
-  CHECK(run.progress.Exists() && IsWindow(box));
-  CHECK(!dialog.exitPressed);
+  EXPECT_TRUE(run.progress.Exists() && IsWindow(box));
+  EXPECT_TRUE(!dialog.exitPressed);
 
   SendMessageA(box, WM_COMMAND, MAKEWPARAM(1013, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(box, 1013)));
-  CHECK(dialog.exitPressed);
-  CHECK(run.progress.Exists());  // Exit only asks; the worker's end closes it
+  EXPECT_TRUE(dialog.exitPressed);
+  EXPECT_TRUE(run.progress.Exists());  // Exit only asks; the worker's end closes it
 
   run.progress.Destroy();
-  CHECK(!run.progress.Exists() && !IsWindow(box));
+  EXPECT_TRUE(!run.progress.Exists() && !IsWindow(box));
 
   // Going with its owner, the view notices and updates are ignored.
-  CHECK(run.progress.Create(dialog));
+  EXPECT_TRUE(run.progress.Create(dialog));
   run.window.Destroy();
-  CHECK(!run.progress.Exists());
+  EXPECT_TRUE(!run.progress.Exists());
   run.progress.SetTotalProgress(1, 1);
   run.progress.SetDiskNumberText("x");
 }
@@ -128,8 +127,7 @@ void CALLBACK AnswerTempSpace(HWND, UINT, UINT_PTR timer, DWORD) {
   PostMessageA(box, WM_COMMAND, command, 0);
 }
 
-void TestTempSpaceDialog() {
-  currentGroup = "TempSpaceDialog";
+TEST(FloppyWindows, TempSpaceDialog) {
   struct Row {
     const char* field;
     WPARAM command;
@@ -149,11 +147,11 @@ void TestTempSpaceDialog() {
     command = row.command;
     SetTimer(nullptr, 0, 50, AnswerTempSpace);
     std::string chosen = "untouched";
-    CHECK(view.RunModal("C:\\users\\me\\Temp\\", chosen) == row.result);
-    CHECK_EQ(chosen, std::string(row.chosen));
-    CHECK_EQ(shownPath, std::string("C:\\users\\me\\Temp\\"));
-    CHECK(tempSpaceDialog != nullptr && GetWindow(tempSpaceDialog, GW_OWNER) == nullptr);
-    CHECK(!IsWindow(tempSpaceDialog));
+    EXPECT_TRUE(view.RunModal("C:\\users\\me\\Temp\\", chosen) == row.result);
+    EXPECT_EQ(chosen, std::string(row.chosen));
+    EXPECT_EQ(shownPath, std::string("C:\\users\\me\\Temp\\"));
+    EXPECT_TRUE(tempSpaceDialog != nullptr && GetWindow(tempSpaceDialog, GW_OWNER) == nullptr);
+    EXPECT_TRUE(!IsWindow(tempSpaceDialog));
   }
 }
 
@@ -189,7 +187,7 @@ struct DiskSet {
 HWND FindPrompt() { return FindDialog("Please Insert Disk"); }
 
 // Waits for the worker's disk prompt while handling what the worker sends.
-HWND WaitForPrompt(Run& run) {
+HWND WaitForPrompt(TestRun& run) {
   for (int i = 0; i < 100; ++i) {
     if (HWND prompt = FindPrompt()) return prompt;
     run.threads.WaitForEnd(50);
@@ -197,85 +195,82 @@ HWND WaitForPrompt(Run& run) {
   return nullptr;
 }
 
-void TestWorkerThread(const std::string& root) {
-  currentGroup = "WorkerThread";
+TEST(FloppyWindows, WorkerThread) {
+  const std::string& root = Root();
   {
     // The whole set: the worker's messages are handled while the UI
     // thread waits, the file is assembled, the dialog comes and goes.
     DiskSet set(root);
-    Run run;
-    CHECK(run.window.Create(run.controller));
+    TestRun run;
+    EXPECT_TRUE(run.window.Create(run.controller));
     run.context.engine.manifest.SetFile(set.source + "Files.id");
-    CHECK(run.context.engine.manifest.Load(false));
-    CHECK(run.controller.StartDiskExtraction(set.target, set.source));
-    CHECK(run.threads.WaitForEnd(10000));
-    CHECK(run.controller.worker.copyResult);
-    CHECK(ReadWholeFile(set.target + "Setup.msi") == set.content);
-    CHECK(!run.progress.Exists());
-    CHECK(!run.threads.Start(run.controller.worker));  // one worker per object
+    EXPECT_TRUE(run.context.engine.manifest.Load(false));
+    EXPECT_TRUE(run.controller.StartDiskExtraction(set.target, set.source));
+    EXPECT_TRUE(run.threads.WaitForEnd(10000));
+    EXPECT_TRUE(run.controller.Worker().copyResult);
+    EXPECT_TRUE(ReadWholeFile(set.target + "Setup.msi") == set.content);
+    EXPECT_TRUE(!run.progress.Exists());
+    EXPECT_TRUE(!run.threads.Start(run.controller.Worker()));  // one worker per object
   }
   {
     // A missing disk: the prompt is the worker's own, unowned; the wait is
     // bounded while it is up; Cancel from the UI thread fails the copy.
     DiskSet set(root);
     MoveFileA((set.source + "Disk.2").c_str(), (set.source + "Disk.2.away").c_str());
-    Run run;
-    CHECK(run.window.Create(run.controller));
+    TestRun run;
+    EXPECT_TRUE(run.window.Create(run.controller));
     run.context.engine.manifest.SetFile(set.source + "Files.id");
-    CHECK(run.context.engine.manifest.Load(false));
-    CHECK(run.controller.StartDiskExtraction(set.target, set.source));
+    EXPECT_TRUE(run.context.engine.manifest.Load(false));
+    EXPECT_TRUE(run.controller.StartDiskExtraction(set.target, set.source));
     HWND prompt = WaitForPrompt(run);
-    CHECK(prompt != nullptr);
+    EXPECT_TRUE(prompt != nullptr);
     if (prompt) {
-      CHECK_EQ(ItemText(prompt, 0xFFFF), std::string("Please insert disk number 2     "));
-      CHECK(GetWindow(prompt, GW_OWNER) == nullptr);
-      CHECK(GetWindowThreadProcessId(prompt, nullptr) != GetCurrentThreadId());
+      EXPECT_EQ(ItemText(prompt, 0xFFFF), std::string("Please insert disk number 2     "));
+      EXPECT_TRUE(GetWindow(prompt, GW_OWNER) == nullptr);
+      EXPECT_TRUE(GetWindowThreadProcessId(prompt, nullptr) != GetCurrentThreadId());
     }
-    CHECK(run.progress.Exists());  // the dialog stays usable meanwhile
+    EXPECT_TRUE(run.progress.Exists());  // the dialog stays usable meanwhile
     const DWORD start = GetTickCount();
-    CHECK(!run.threads.WaitForEnd(200));
-    CHECK(GetTickCount() - start < 2000);
+    EXPECT_TRUE(!run.threads.WaitForEnd(200));
+    EXPECT_TRUE(GetTickCount() - start < 2000);
     run.threads.CancelPrompt();
-    CHECK(run.threads.WaitForEnd(5000));
-    CHECK(!run.controller.worker.copyResult);
-    CHECK_EQ(run.boxes.shown.size(), std::size_t(1));
-    CHECK_EQ(run.context.outcome.ExitCode(), setup::exitcode::kFailure);
+    EXPECT_TRUE(run.threads.WaitForEnd(5000));
+    EXPECT_TRUE(!run.controller.Worker().copyResult);
+    EXPECT_EQ(run.boxes.shown.size(), std::size_t(1));
+    EXPECT_EQ(run.context.outcome.ExitCode(), setup::exitcode::kFailure);
   }
   {
     // A worker left at a prompt when its owner goes: the destructor answers
     // the prompt and waits, handling the worker's last message.
     DiskSet set(root);
     MoveFileA((set.source + "Disk.2").c_str(), (set.source + "Disk.2.away").c_str());
-    Run run;
-    CHECK(run.window.Create(run.controller));
+    TestRun run;
+    EXPECT_TRUE(run.window.Create(run.controller));
     run.context.engine.manifest.SetFile(set.source + "Files.id");
-    CHECK(run.context.engine.manifest.Load(false));
-    run.controller.worker.targetFolder = set.target;
-    run.controller.worker.sourceFolder = set.source;
+    EXPECT_TRUE(run.context.engine.manifest.Load(false));
+    run.controller.Worker().targetFolder = set.target;
+    run.controller.Worker().sourceFolder = set.source;
     DWORD start = 0;
     {
       setup::win32::Win32WorkerThreads threads(run.window);
-      CHECK(threads.Start(run.controller.worker));
+      EXPECT_TRUE(threads.Start(run.controller.Worker()));
       for (int i = 0; i < 100 && !FindPrompt(); ++i) threads.WaitForEnd(50);
-      CHECK(FindPrompt() != nullptr);
+      EXPECT_TRUE(FindPrompt() != nullptr);
       start = GetTickCount();
     }
-    CHECK(GetTickCount() - start < 6000);
-    CHECK(FindPrompt() == nullptr);
-    CHECK_EQ(run.boxes.shown.size(), std::size_t(1));  // the end was handled: message 9
+    EXPECT_TRUE(GetTickCount() - start < 6000);
+    EXPECT_TRUE(FindPrompt() == nullptr);
+    EXPECT_EQ(run.boxes.shown.size(), std::size_t(1));  // the end was handled: message 9
   }
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
-  const std::string root = TempRoot("floppyviews");
-  TestProgressView();
-  TestTempSpaceDialog();
-  TestWorkerThread(root);
-  RemoveDirectoryA(root.c_str());
-  std::printf("%s: %d failure(s)\n", failures ? "FAILED" : "PASSED", failures);
-  return failures ? 1 : 0;
+  ::testing::InitGoogleTest(&argc, argv);
+  const int status = RUN_ALL_TESTS();
+  RemoveDirectoryA(Root().c_str());
+  return status;
 }

@@ -43,8 +43,7 @@ namespace {
 
 // --- string table --------------------------------------------------------
 
-void TestStringCatalogue() {
-  currentGroup = "StringCatalogue";
+TEST(Win32Layer, StringCatalogue) {
   setup::win32::ResourceStringCatalogue catalogue;
   struct Row {
     uint32_t id;
@@ -55,14 +54,14 @@ void TestStringCatalogue() {
 #include "support/catalogue_texts.inc"
 #undef CATALOGUE_ENTRY
   };
-  for (const Row& row : rows) CHECK_EQ(catalogue.Load(row.id), std::string(row.text));
+  for (const Row& row : rows) EXPECT_EQ(catalogue.Load(row.id), std::string(row.text));
   // Neighbours of present ids in the same block, absent blocks, far ids.
   for (uint32_t id : {0u, 15u, 16u, 1600u, 1602u, 1604u, 3011u, 65535u, 70000u})
-    CHECK_EQ(catalogue.Load(id), std::string());
+    EXPECT_EQ(catalogue.Load(id), std::string());
   // The test resources add a 1000-character string: no length limit.
   const std::string long_text = catalogue.Load(4000);
-  CHECK_EQ(long_text.size(), std::size_t(1000));
-  CHECK(long_text.find_first_not_of('x') == std::string::npos);
+  EXPECT_EQ(long_text.size(), std::size_t(1000));
+  EXPECT_TRUE(long_text.find_first_not_of('x') == std::string::npos);
 }
 
 // --- dialog templates ----------------------------------------------------
@@ -82,33 +81,32 @@ void CheckTemplate(int id, const char* caption, LONG requiredStyle, bool visible
                    const std::vector<Control>& controls) {
   HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), nullptr,
                                    PlainDialogProc, 0);
-  CHECK(dialog != nullptr);
+  EXPECT_TRUE(dialog != nullptr);
   if (!dialog) return;
   char text[256] = {};
   GetWindowTextA(dialog, text, sizeof(text));
-  CHECK_EQ(std::string(text), std::string(caption));
+  EXPECT_EQ(std::string(text), std::string(caption));
   const LONG style = GetWindowLongA(dialog, GWL_STYLE);
-  CHECK_EQ(style & requiredStyle, requiredStyle);
-  CHECK((style & WS_SYSMENU) == 0);
-  CHECK_EQ(IsWindowVisible(dialog) != FALSE, visible);
+  EXPECT_EQ(style & requiredStyle, requiredStyle);
+  EXPECT_TRUE((style & WS_SYSMENU) == 0);
+  EXPECT_EQ(IsWindowVisible(dialog) != FALSE, visible);
   for (const Control& control : controls) {
     HWND item = GetDlgItem(dialog, control.id);
-    CHECK(item != nullptr);
+    EXPECT_TRUE(item != nullptr);
     if (!item) continue;
     GetClassNameA(item, text, sizeof(text));
-    CHECK_EQ(lstrcmpiA(text, control.className), 0);
+    EXPECT_EQ(lstrcmpiA(text, control.className), 0);
     if (control.text) {
       GetWindowTextA(item, text, sizeof(text));
-      CHECK_EQ(std::string(text), std::string(control.text));
+      EXPECT_EQ(std::string(text), std::string(control.text));
     }
     const LONG itemStyle = GetWindowLongA(item, GWL_STYLE);
-    CHECK_EQ(itemStyle & control.requiredStyle, control.requiredStyle);
+    EXPECT_EQ(itemStyle & control.requiredStyle, control.requiredStyle);
   }
   DestroyWindow(dialog);
 }
 
-void TestTemplates() {
-  currentGroup = "Dialog templates";
+TEST(Win32Layer, Templates) {
   CheckTemplate(102, "", WS_POPUP | WS_BORDER, false, {});
   CheckTemplate(129, "Language selection", DS_MODALFRAME | DS_SYSMODAL | WS_POPUP | WS_CAPTION,
                 false,
@@ -129,34 +127,34 @@ void TestTemplates() {
 
 // --- file system ---------------------------------------------------------
 
-void TestFolders(const std::string& root) {
-  currentGroup = "FileSystem folders";
+TEST(Win32Layer, Folders) {
+  const std::string& root = Root();
   setup::win32::Win32FileSystem files;
   const std::string folder = root + "a";
-  CHECK(files.CreateFolder(folder) == setup::CreateFolderResult::Created);
-  CHECK(files.CreateFolder(folder) == setup::CreateFolderResult::AlreadyExists);
-  CHECK(files.CreateFolder(root + "missing\\child") == setup::CreateFolderResult::Failed);
-  CHECK(files.CreateFolder(folder + "\\sub") == setup::CreateFolderResult::Created);
-  CHECK(!files.RemoveFolder(folder));  // not empty
-  CHECK(files.RemoveFolder(folder + "\\sub"));
-  CHECK(files.RemoveFolder(folder));
-  CHECK(!files.RemoveFolder(folder));
+  EXPECT_TRUE(files.CreateFolder(folder) == setup::CreateFolderResult::Created);
+  EXPECT_TRUE(files.CreateFolder(folder) == setup::CreateFolderResult::AlreadyExists);
+  EXPECT_TRUE(files.CreateFolder(root + "missing\\child") == setup::CreateFolderResult::Failed);
+  EXPECT_TRUE(files.CreateFolder(folder + "\\sub") == setup::CreateFolderResult::Created);
+  EXPECT_TRUE(!files.RemoveFolder(folder));  // not empty
+  EXPECT_TRUE(files.RemoveFolder(folder + "\\sub"));
+  EXPECT_TRUE(files.RemoveFolder(folder));
+  EXPECT_TRUE(!files.RemoveFolder(folder));
 
   const auto current = files.CurrentFolder();
-  CHECK(current.has_value());
-  CHECK(files.SetCurrentFolder(root));
-  CHECK_EQ(files.CurrentFolder().value_or("") + "\\", root);
-  CHECK(!files.SetCurrentFolder(root + "missing"));
+  EXPECT_TRUE(current.has_value());
+  EXPECT_TRUE(files.SetCurrentFolder(root));
+  EXPECT_EQ(files.CurrentFolder().value_or("") + "\\", root);
+  EXPECT_TRUE(!files.SetCurrentFolder(root + "missing"));
   if (current) files.SetCurrentFolder(*current);
 
   const auto temp = files.TempFolder();
-  CHECK(temp && !temp->empty() && temp->back() == '\\');
-  CHECK(files.FreeSpace(root).value_or(0) > 0);
-  CHECK(!files.FreeSpace(root + "missing\\").has_value());
+  EXPECT_TRUE(temp && !temp->empty() && temp->back() == '\\');
+  EXPECT_TRUE(files.FreeSpace(root).value_or(0) > 0);
+  EXPECT_TRUE(!files.FreeSpace(root + "missing\\").has_value());
 }
 
-void TestSearch(const std::string& root) {
-  currentGroup = "FileSystem search";
+TEST(Win32Layer, Search) {
+  const std::string& root = Root();
   setup::win32::Win32FileSystem files;
   const std::string folder = root + "search\\";
   files.CreateFolder(folder);
@@ -166,7 +164,7 @@ void TestSearch(const std::string& root) {
 
   setup::DirectoryEntry entry;
   auto search = files.FindFirst(folder + "*.*", entry);
-  CHECK(search != nullptr);
+  EXPECT_TRUE(search != nullptr);
   std::vector<setup::DirectoryEntry> found;
   if (search) {
     do found.push_back(entry);
@@ -175,62 +173,62 @@ void TestSearch(const std::string& root) {
   int files_seen = 0, folders_seen = 0;
   for (const auto& e : found) {
     if (e.name == "One.txt" || e.name == "Two.msi") {
-      CHECK(!e.isFolder);
+      EXPECT_TRUE(!e.isFolder);
       ++files_seen;
     }
     if (e.name == "Sub" || e.name == "." || e.name == "..") {
-      CHECK(e.isFolder);
+      EXPECT_TRUE(e.isFolder);
       ++folders_seen;
     }
   }
-  CHECK_EQ(files_seen, 2);
-  CHECK_EQ(folders_seen, 3);
-  CHECK_EQ(found.size(), std::size_t(5));
+  EXPECT_EQ(files_seen, 2);
+  EXPECT_EQ(folders_seen, 3);
+  EXPECT_EQ(found.size(), std::size_t(5));
 
   search = files.FindFirst(folder + "*.msi", entry);
-  CHECK(search && entry.name == "Two.msi");
-  CHECK(search && !search->Next(entry));
-  CHECK(files.FindFirst(folder + "*.mst", entry) == nullptr);
-  CHECK(files.FindFirst(root + "missing\\*.*", entry) == nullptr);
+  EXPECT_TRUE(search && entry.name == "Two.msi");
+  EXPECT_TRUE(search && !search->Next(entry));
+  EXPECT_TRUE(files.FindFirst(folder + "*.mst", entry) == nullptr);
+  EXPECT_TRUE(files.FindFirst(root + "missing\\*.*", entry) == nullptr);
 }
 
-void TestFiles(const std::string& root) {
-  currentGroup = "FileSystem files";
+TEST(Win32Layer, Files) {
+  const std::string& root = Root();
   setup::win32::Win32FileSystem files;
   const std::string path = root + "data.bin";
   {
     auto out = files.OpenForAppending(path);
-    CHECK(out && out->Append("hello ", 6));
+    EXPECT_TRUE(out && out->Append("hello ", 6));
   }
   {
     // Opened again: appended, never truncated.
     auto out = files.OpenForAppending(path);
-    CHECK(out && out->Append("world", 5));
+    EXPECT_TRUE(out && out->Append("world", 5));
     // No sharing: the open file cannot be opened for reading meanwhile.
-    CHECK(files.OpenForReading(path) == nullptr);
+    EXPECT_TRUE(files.OpenForReading(path) == nullptr);
   }
-  CHECK_EQ(ReadWholeFile(path), std::string("hello world"));
+  EXPECT_EQ(ReadWholeFile(path), std::string("hello world"));
 
   auto in = files.OpenForReading(path);
-  CHECK(in != nullptr);
+  EXPECT_TRUE(in != nullptr);
   if (in) {
-    CHECK_EQ(in->Size(), int64_t(11));
+    EXPECT_EQ(in->Size(), int64_t(11));
     // No sharing for reading either.
-    CHECK(files.OpenForAppending(path) == nullptr);
+    EXPECT_TRUE(files.OpenForAppending(path) == nullptr);
     char buffer[16] = {};
-    CHECK(in->Seek(6));
-    CHECK_EQ(in->Read(buffer, sizeof(buffer)), int64_t(5));
-    CHECK_EQ(std::string(buffer, 5), std::string("world"));
-    CHECK_EQ(in->Read(buffer, sizeof(buffer)), int64_t(0));
-    CHECK(in->Seek(0));
-    CHECK_EQ(in->Read(buffer, 5), int64_t(5));
-    CHECK(!in->Seek(-1));
+    EXPECT_TRUE(in->Seek(6));
+    EXPECT_EQ(in->Read(buffer, sizeof(buffer)), int64_t(5));
+    EXPECT_EQ(std::string(buffer, 5), std::string("world"));
+    EXPECT_EQ(in->Read(buffer, sizeof(buffer)), int64_t(0));
+    EXPECT_TRUE(in->Seek(0));
+    EXPECT_EQ(in->Read(buffer, 5), int64_t(5));
+    EXPECT_TRUE(!in->Seek(-1));
   }
   in.reset();
-  CHECK(files.OpenForReading(root + "missing.bin") == nullptr);
-  CHECK(files.OpenForAppending(root + "missing\\x.bin") == nullptr);
-  CHECK(files.RemoveFile(path));
-  CHECK(!files.RemoveFile(path));
+  EXPECT_TRUE(files.OpenForReading(root + "missing.bin") == nullptr);
+  EXPECT_TRUE(files.OpenForAppending(root + "missing\\x.bin") == nullptr);
+  EXPECT_TRUE(files.RemoveFile(path));
+  EXPECT_TRUE(!files.RemoveFile(path));
 }
 
 // --- child processes -----------------------------------------------------
@@ -254,8 +252,8 @@ bool RunAsChild() {
   ExitProcess(static_cast<UINT>(code));
 }
 
-void TestProcessRunner(const std::string& root) {
-  currentGroup = "ProcessRunner";
+TEST(Win32Layer, ProcessRunner) {
+  const std::string& root = Root();
   setup::win32::Win32ProcessRunner runner;
   const std::string self = SelfPath();
   const std::string log = root + "child.txt";
@@ -263,10 +261,10 @@ void TestProcessRunner(const std::string& root) {
     const std::string arguments = "child " + std::to_string(code) + " " + log;
     DeleteFileA(log.c_str());
     const DWORD started = GetTickCount();
-    CHECK_EQ(runner.Run(self, arguments), code);
+    EXPECT_EQ(runner.Run(self, arguments), code);
     // The program's path is not put in front of the arguments.
-    CHECK_EQ(ReadWholeFile(log), arguments);
-    CHECK(GetTickCount() - started < 5000);  // 259 must not keep it waiting
+    EXPECT_EQ(ReadWholeFile(log), arguments);
+    EXPECT_TRUE(GetTickCount() - started < 5000);  // 259 must not keep it waiting
   }
 
   bool threw = false;
@@ -275,7 +273,7 @@ void TestProcessRunner(const std::string& root) {
   } catch (const setup::ProcessLaunchError& error) {
     threw = error.Program() == root + "missing.exe";
   }
-  CHECK(threw);
+  EXPECT_TRUE(threw);
 
   threw = false;
   try {
@@ -283,30 +281,31 @@ void TestProcessRunner(const std::string& root) {
   } catch (const setup::ProcessLaunchError&) {
     threw = true;
   }
-  CHECK(threw);
+  EXPECT_TRUE(threw);
 }
 
 // --- system facts --------------------------------------------------------
 
-void TestSystemInfo(const std::string& root) {
-  currentGroup = "SystemInfo";
+TEST(Win32Layer, SystemInfo) {
+  const std::string& root = Root();
   setup::win32::Win32SystemInfo system;
-  CHECK_EQ(system.ModulePath().value_or(""), SelfPath());
+  EXPECT_EQ(system.ModulePath().value_or(""), SelfPath());
   const std::string systemFolder = system.SystemFolder().value_or("");
-  CHECK(!systemFolder.empty());
+  EXPECT_TRUE(!systemFolder.empty());
 
   const auto msi = system.GetFileVersion(systemFolder + "\\msi.dll");
-  CHECK(msi.has_value());
-  if (msi) CHECK(HIWORD(msi->versionMS) >= 2);
-  CHECK(!system.GetFileVersion(root + "missing.dll").has_value());
+  EXPECT_TRUE(msi.has_value());
+  if (msi) EXPECT_TRUE(HIWORD(msi->versionMS) >= 2);
+  EXPECT_TRUE(!system.GetFileVersion(root + "missing.dll").has_value());
   setup::win32::Win32FileSystem files;
   files.OpenForAppending(root + "plain.txt")->Append("text", 4);
-  CHECK(!system.GetFileVersion(root + "plain.txt").has_value());
+  EXPECT_TRUE(!system.GetFileVersion(root + "plain.txt").has_value());
 
   const setup::OsVersion os = system.GetOsVersion();
-  CHECK(os.platformId == VER_PLATFORM_WIN32_NT || os.platformId == VER_PLATFORM_WIN32_WINDOWS);
-  CHECK(os.majorVersion >= 4);
-  CHECK_EQ(system.UserDefaultLangId(), GetUserDefaultLangID());
+  EXPECT_TRUE(os.platformId == VER_PLATFORM_WIN32_NT ||
+              os.platformId == VER_PLATFORM_WIN32_WINDOWS);
+  EXPECT_TRUE(os.majorVersion >= 4);
+  EXPECT_EQ(system.UserDefaultLangId(), GetUserDefaultLangID());
 }
 
 // --- automation ----------------------------------------------------------
@@ -349,29 +348,29 @@ bool ThrowsDispatchError(Call call, int32_t* result = nullptr, std::string* text
   return false;
 }
 
-void TestDispatch(const std::string& root) {
-  currentGroup = "Dispatch";
+TEST(Win32Layer, Dispatch) {
+  const std::string& root = Root();
   const std::string package = root + "UIText.msi";
-  CHECK(CreateTestPackage(package));
+  EXPECT_TRUE(CreateTestPackage(package));
   setup::win32::ComAutomation automation;
   const int32_t initialized = automation.InitializeCom();
-  CHECK(initialized >= 0);
+  EXPECT_TRUE(initialized >= 0);
   {
     auto installer = automation.CreateInstallerObject();
-    CHECK(installer != nullptr);
+    EXPECT_TRUE(installer != nullptr);
     if (!installer) return;
 
     auto database = installer->OpenDatabase(package, 0);
-    CHECK(database != nullptr);
+    EXPECT_TRUE(database != nullptr);
     auto view = database->OpenView("SELECT * FROM UIText");
     view->Execute();
     std::vector<std::string> rows;
     while (auto record = view->Fetch())
       rows.push_back(record->StringData(1) + "=" + record->StringData(2));
-    CHECK_EQ(rows.size(), std::size_t(4));
+    EXPECT_EQ(rows.size(), std::size_t(4));
     bool german = false;
     for (const auto& row : rows) german = german || row == "Lang0007=Deutsch";
-    CHECK(german);
+    EXPECT_TRUE(german);
     view->Close();
 
     // Wine's Database has no Commit; the wrapper reports exactly that.
@@ -379,27 +378,27 @@ void TestDispatch(const std::string& root) {
     std::string text;
     bool failed = ThrowsDispatchError([&] { database->Commit(); }, &result, &text);
     if (failed) {
-      CHECK_EQ(result, setup::kDispErrorMemberNotFound);
-      CHECK(!text.empty());
+      EXPECT_EQ(result, setup::kDispErrorMemberNotFound);
+      EXPECT_TRUE(!text.empty());
     }
 
-    CHECK(ThrowsDispatchError([&] { database->OpenView("SELECT * FROM NoSuchTable"); }, &result,
-                              &text));
-    CHECK(result < 0 && !text.empty());
-    CHECK(ThrowsDispatchError([&] { installer->OpenDatabase(package + ".missing", 0); }, &result,
-                              &text));
-    CHECK(!text.empty() && text.find('\n') == std::string::npos);
+    EXPECT_TRUE(ThrowsDispatchError([&] { database->OpenView("SELECT * FROM NoSuchTable"); },
+                                    &result, &text));
+    EXPECT_TRUE(result < 0 && !text.empty());
+    EXPECT_TRUE(ThrowsDispatchError([&] { installer->OpenDatabase(package + ".missing", 0); },
+                                    &result, &text));
+    EXPECT_TRUE(!text.empty() && text.find('\n') == std::string::npos);
 
     const int32_t level = installer->GetUILevel();
     installer->PutUILevel(35);
-    CHECK_EQ(installer->GetUILevel(), 35);
+    EXPECT_EQ(installer->GetUILevel(), 35);
     installer->PutUILevel(level);
-    CHECK_EQ(installer->GetUILevel(), level);
+    EXPECT_EQ(installer->GetUILevel(), level);
 
-    CHECK(ThrowsDispatchError([&] { installer->InstallProduct(package + ".missing", ""); }, &result,
-                              &text));
-    CHECK_EQ(result, setup::kDispErrorException);
-    CHECK_EQ(text, std::string("InstallProduct,PackagePath,PropertyValues"));
+    EXPECT_TRUE(ThrowsDispatchError([&] { installer->InstallProduct(package + ".missing", ""); },
+                                    &result, &text));
+    EXPECT_EQ(result, setup::kDispErrorException);
+    EXPECT_EQ(text, std::string("InstallProduct,PackagePath,PropertyValues"));
   }
   automation.UninitializeCom();
 }
@@ -417,7 +416,7 @@ class RecordingBoxes : public setup::MessageBoxes {
   bool throwOnFirst = false;
 };
 
-struct Run {
+struct TestRun {
   setup::win32::Win32FileSystem files;
   setup::win32::Win32ProcessRunner processes;
   setup::win32::Win32SystemInfo system;
@@ -428,7 +427,7 @@ struct Run {
   setup::SetupContext context{services};
   setup::win32::Win32LanguageDialogView view;
   setup::win32::Win32ControllerWindow window{view};
-  setup::ControllerDialog controller{context, window, view};
+  setup::ControllerDialog controller{context, window, view, nullptr, {}};
 };
 
 bool guardFired = false;
@@ -440,7 +439,7 @@ void CALLBACK FireGuard(HWND, UINT, UINT_PTR, DWORD) {
 
 // Runs the message loop of the window; false when a guard timer had to end
 // it, so a loop that would never end fails the test instead of hanging it.
-bool PumpUntilQuit(Run& run) {
+bool PumpUntilQuit(TestRun& run) {
   guardFired = false;
   const UINT_PTR guard = SetTimer(nullptr, 0, 10000, FireGuard);
   run.window.RunMessageLoop();
@@ -448,84 +447,82 @@ bool PumpUntilQuit(Run& run) {
   return !guardFired;
 }
 
-void TestLanguageView() {
-  currentGroup = "LanguageView";
+TEST(Win32Layer, LanguageView) {
   const long before = liveAllocations;
   {
-    Run run;
-    CHECK(run.window.Create(run.controller));
-    CHECK(!run.view.Exists());
-    CHECK(run.view.Create());
-    CHECK(run.view.Exists());
-    CHECK(!IsWindowVisible(run.view.Handle()));
-    CHECK(GetWindow(run.view.Handle(), GW_OWNER) != nullptr);
+    TestRun run;
+    EXPECT_TRUE(run.window.Create(run.controller));
+    EXPECT_TRUE(!run.view.Exists());
+    EXPECT_TRUE(run.view.Create());
+    EXPECT_TRUE(run.view.Exists());
+    EXPECT_TRUE(!IsWindowVisible(run.view.Handle()));
+    EXPECT_TRUE(GetWindow(run.view.Handle(), GW_OWNER) != nullptr);
     const LONG style = GetWindowLongA(run.view.Handle(), GWL_STYLE);
-    CHECK((style & WS_SYSMENU) == 0);
-    CHECK(GetDlgItem(run.view.Handle(), IDCANCEL) == nullptr);
+    EXPECT_TRUE((style & WS_SYSMENU) == 0);
+    EXPECT_TRUE(GetDlgItem(run.view.Handle(), IDCANCEL) == nullptr);
 
-    CHECK(run.view.AddLanguage("Francais", "0012") >= 0);
-    CHECK(run.view.AddLanguage("Deutsch", "0007") >= 0);
-    CHECK(run.view.AddLanguage("Lang only", "") >= 0);
-    CHECK(run.view.AddLanguage("Deutsch", "0107") >= 0);
-    CHECK_EQ(run.view.Count(), 4);
+    EXPECT_TRUE(run.view.AddLanguage("Francais", "0012") >= 0);
+    EXPECT_TRUE(run.view.AddLanguage("Deutsch", "0007") >= 0);
+    EXPECT_TRUE(run.view.AddLanguage("Lang only", "") >= 0);
+    EXPECT_TRUE(run.view.AddLanguage("Deutsch", "0107") >= 0);
+    EXPECT_EQ(run.view.Count(), 4);
     // Sorted; the codes travel with their entries.
     char text[64] = {};
     SendDlgItemMessageA(run.view.Handle(), 1000, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
-    CHECK_EQ(std::string(text), std::string("Deutsch"));
+    EXPECT_EQ(std::string(text), std::string("Deutsch"));
     SendDlgItemMessageA(run.view.Handle(), 1000, CB_GETLBTEXT, 3, reinterpret_cast<LPARAM>(text));
-    CHECK_EQ(std::string(text), std::string("Lang only"));
-    CHECK_EQ(run.view.CodeAt(3).value_or("none"), std::string("none"));
-    CHECK_EQ(run.view.CodeAt(2).value_or("none"), std::string("0012"));
-    CHECK(!run.view.CodeAt(4).has_value());
-    CHECK(!run.view.CodeAt(-1).has_value());
-    CHECK_EQ(run.view.Selection(), -1);
+    EXPECT_EQ(std::string(text), std::string("Lang only"));
+    EXPECT_EQ(run.view.CodeAt(3).value_or("none"), std::string("none"));
+    EXPECT_EQ(run.view.CodeAt(2).value_or("none"), std::string("0012"));
+    EXPECT_TRUE(!run.view.CodeAt(4).has_value());
+    EXPECT_TRUE(!run.view.CodeAt(-1).has_value());
+    EXPECT_EQ(run.view.Selection(), -1);
     run.view.Select(2);
-    CHECK_EQ(run.view.Selection(), 2);
+    EXPECT_EQ(run.view.Selection(), 2);
 
     run.view.ClearEntries();
-    CHECK_EQ(run.view.Count(), 0);
+    EXPECT_EQ(run.view.Count(), 0);
     run.view.AddLanguage("English", "0009");
     run.view.Destroy();
-    CHECK(!run.view.Exists());
-    CHECK_EQ(run.view.Count(), 0);
-    CHECK_EQ(run.view.AddLanguage("x", "1"), CB_ERR);
+    EXPECT_TRUE(!run.view.Exists());
+    EXPECT_EQ(run.view.Count(), 0);
+    EXPECT_EQ(run.view.AddLanguage("x", "1"), CB_ERR);
 
     // Destroyed with its owner, without Destroy(): the codes go too.
-    CHECK(run.view.Create());
+    EXPECT_TRUE(run.view.Create());
     run.view.AddLanguage("English", "0009");
     run.window.Destroy();
-    CHECK(!run.view.Exists());
+    EXPECT_TRUE(!run.view.Exists());
   }
-  CHECK_EQ(liveAllocations, before);
+  EXPECT_EQ(liveAllocations, before);
 }
 
 // OK through the keyboard: Enter in the shown dialog reaches OnOK through
 // the message loop's IsDialogMessage, and the install step that runs
 // inside the send destroys the dialog and ends the loop.
-void TestEnterChoosesLanguage(const std::string& root) {
-  currentGroup = "Enter in the language dialog";
-  Run run;
-  run.controller.bootstrapDir = root + "emptyboot\\";
-  CreateDirectoryA(run.controller.bootstrapDir.c_str(), nullptr);
-  CHECK(run.window.Create(run.controller));
-  CHECK(run.view.Create());
+TEST(Win32Layer, EnterChoosesLanguage) {
+  const std::string& root = Root();
+  TestRun run;
+  run.controller.SetSourceFolder(root + "emptyboot\\");  // no Bootstrap folder in it
+  EXPECT_TRUE(run.window.Create(run.controller));
+  EXPECT_TRUE(run.view.Create());
   run.view.AddLanguage("Deutsch", "0007");
   run.view.AddLanguage("English", "0009");
   run.view.Select(1);
   run.view.Show();
-  CHECK(IsWindowVisible(run.view.Handle()));
+  EXPECT_TRUE(IsWindowVisible(run.view.Handle()));
   HWND focus = GetFocus();
-  CHECK(focus != nullptr);
+  EXPECT_TRUE(focus != nullptr);
   PostMessageA(focus ? focus : run.view.Handle(), WM_KEYDOWN, VK_RETURN, 0);
-  CHECK(PumpUntilQuit(run));
-  CHECK_EQ(run.controller.languageDialog.selectedIndex, 1);
-  CHECK_EQ(run.controller.languageDialog.languagePrefix, std::string("0009_"));
-  CHECK(!run.view.Exists());
+  EXPECT_TRUE(PumpUntilQuit(run));
+  EXPECT_EQ(run.controller.Languages().selectedIndex, 1);
+  EXPECT_EQ(run.controller.Languages().languagePrefix, std::string("0009_"));
+  EXPECT_TRUE(!run.view.Exists());
   // No package beside it: the install step reports the missing transform.
-  CHECK_EQ(run.boxes.shown.size(), std::size_t(1));
+  EXPECT_EQ(run.boxes.shown.size(), std::size_t(1));
   if (!run.boxes.shown.empty())
-    CHECK_EQ(run.boxes.shown[0],
-             std::string("Installation Error: Language not found. Installation is impossible."));
+    EXPECT_EQ(run.boxes.shown[0],
+              std::string("Installation Error: Language not found. Installation is impossible."));
 }
 
 // The controller window of this thread: the hidden, captionless dialog.
@@ -552,72 +549,60 @@ void CALLBACK SendSystemCommands(HWND, UINT, UINT_PTR id, DWORD) {
   SendMessageA(closeTarget, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
-void TestControllerWindow(const std::string& root) {
-  currentGroup = "ControllerWindow";
+TEST(Win32Layer, ControllerWindow) {
+  const std::string& root = Root();
   const std::string emptyBoot = root + "emptyboot\\";
   CreateDirectoryA(emptyBoot.c_str(), nullptr);
   {
     // WM_SETUP_INSTALL posted: the install step runs inside the loop. No
     // language was chosen: message 8, and the step always quits.
-    Run run;
-    run.controller.bootstrapDir = emptyBoot;
-    CHECK(run.window.Create(run.controller));
+    TestRun run;
+    run.controller.SetSourceFolder(emptyBoot);
+    EXPECT_TRUE(run.window.Create(run.controller));
     HWND window = FindControllerWindow();
-    CHECK(window != nullptr && !IsWindowVisible(window));
-    CHECK(window && GetWindow(window, GW_OWNER) == nullptr);
+    EXPECT_TRUE(window != nullptr && !IsWindowVisible(window));
+    EXPECT_TRUE(window && GetWindow(window, GW_OWNER) == nullptr);
     run.window.PostSetupInstall();
-    CHECK(PumpUntilQuit(run));
-    CHECK_EQ(run.boxes.shown.size(), std::size_t(1));
+    EXPECT_TRUE(PumpUntilQuit(run));
+    EXPECT_EQ(run.boxes.shown.size(), std::size_t(1));
     if (!run.boxes.shown.empty())
-      CHECK_EQ(run.boxes.shown[0],
-               std::string("Installation Error: A wrong language was selected"));
-    CHECK_EQ(run.context.outcome.ExitCode(), setup::exitcode::kFailure);
+      EXPECT_EQ(run.boxes.shown[0],
+                std::string("Installation Error: A wrong language was selected"));
+    EXPECT_EQ(run.context.outcome.ExitCode(), setup::exitcode::kFailure);
     run.window.Destroy();
-    CHECK(FindControllerWindow() == nullptr);
+    EXPECT_TRUE(FindControllerWindow() == nullptr);
   }
   {
-    Run run;
-    CHECK(run.window.Create(run.controller));
+    TestRun run;
+    EXPECT_TRUE(run.window.Create(run.controller));
     closeTarget = FindControllerWindow();
     SetTimer(nullptr, 0, 50, SendSystemCommands);
-    CHECK(PumpUntilQuit(run));
-    CHECK(run.boxes.shown.empty());
-    CHECK_EQ(run.context.outcome.ExitCode(), setup::exitcode::kUserExit);
+    EXPECT_TRUE(PumpUntilQuit(run));
+    EXPECT_TRUE(run.boxes.shown.empty());
+    EXPECT_EQ(run.context.outcome.ExitCode(), setup::exitcode::kUserExit);
   }
   {
     // An exception inside the window procedure: the internal error is
     // shown, the run counts as failed, and the loop ends.
-    Run run;
+    TestRun run;
     run.boxes.throwOnFirst = true;
-    run.controller.bootstrapDir = emptyBoot;
-    CHECK(run.window.Create(run.controller));
+    run.controller.SetSourceFolder(emptyBoot);
+    EXPECT_TRUE(run.window.Create(run.controller));
     run.window.PostSetupInstall();
-    CHECK(PumpUntilQuit(run));
-    CHECK_EQ(run.boxes.shown.size(), std::size_t(2));
+    EXPECT_TRUE(PumpUntilQuit(run));
+    EXPECT_EQ(run.boxes.shown.size(), std::size_t(2));
     if (run.boxes.shown.size() == 2)
-      CHECK_EQ(run.boxes.shown[1], std::string("Error: Internal error number .."));
-    CHECK_EQ(run.context.outcome.ExitCode(), setup::exitcode::kFailure);
+      EXPECT_EQ(run.boxes.shown[1], std::string("Error: Internal error number .."));
+    EXPECT_EQ(run.context.outcome.ExitCode(), setup::exitcode::kFailure);
   }
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   if (RunAsChild()) return 0;
-  const std::string root = TempRoot("w32layer");
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
-  TestStringCatalogue();
-  TestTemplates();
-  TestFolders(root);
-  TestSearch(root);
-  TestFiles(root);
-  TestProcessRunner(root);
-  TestSystemInfo(root);
-  TestDispatch(root);
-  TestLanguageView();
-  TestEnterChoosesLanguage(root);
-  TestControllerWindow(root);
-  std::printf("%s: %d failure(s)\n", failures ? "FAILED" : "PASSED", failures);
-  return failures ? 1 : 0;
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
 }

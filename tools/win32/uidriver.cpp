@@ -35,6 +35,7 @@
 // The Unix status of wine keeps only 8 bits, so `run` prints the child's full
 // exit code and can write it to a file.
 #include <windows.h>
+// (needs <windows.h> first)
 #include <commctrl.h>
 #include <winver.h>
 
@@ -402,8 +403,8 @@ int Watch(const Filter& f, const std::vector<std::string>& ids, DWORD timeoutMs)
     for (size_t i = 0; i < ids.size(); ++i) {
       HWND c = GetDlgItem(w, std::atoi(ids[i].c_str()));
       if (!c) continue;
-      std::string v = lstrcmpiA(ClassOf(c).c_str(), PROGRESS_CLASSA) == 0 ? ProgressState(c)
-                                                                          : ControlText(c);
+      std::string v =
+          lstrcmpiA(ClassOf(c).c_str(), PROGRESS_CLASSA) == 0 ? ProgressState(c) : ControlText(c);
       if (v == last[i]) continue;
       last[i] = v;
       std::printf("t=%.0f %s %s\n", MsSince(appeared), ids[i].c_str(), v.c_str());

@@ -1,0 +1,51 @@
+// The services of the platform a run uses, and the process-wide objects
+// built on them.
+#pragma once
+
+#include <atomic>
+
+#include "floppy/disk_set_copier.h"
+#include "installer/install_launch.h"
+#include "installer/installer_session.h"
+#include "installer/prerequisites.h"
+#include "support/file_utils.h"
+#include "support/messages.h"
+#include "support/platform.h"
+#include "support/run_outcome.h"
+
+namespace setup {
+
+struct Services {
+  FileSystem& files;
+  ProcessRunner& processes;
+  SystemInfo& system;
+  MessageBoxes& boxes;
+  StringCatalogue& catalogue;
+  AutomationPlatform& automation;
+};
+
+class SetupContext {
+ public:
+  explicit SetupContext(Services& services)
+      : services(services),
+        fileUtils(services.files),
+        messages(services.catalogue, services.boxes),
+        engine(services.files, messages),
+        session(services.automation),
+        launcher(fileUtils, services.processes, services.system, session, messages, outcome),
+        prerequisites(services.system, fileUtils, launcher) {}
+
+  Services& services;
+  FileUtilities fileUtils;
+  Messages messages;
+  // The copy engine's state and the worker's cancel flag: once per process,
+  // shared by the start-up code and the extraction worker.
+  CopyEngineState engine;
+  std::atomic<bool> cancelRequested{false};
+  RunOutcome outcome;
+  InstallerSession session;
+  InstallLauncher launcher;
+  Prerequisites prerequisites;
+};
+
+}  // namespace setup
