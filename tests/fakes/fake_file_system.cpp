@@ -283,30 +283,28 @@ CreateFolderResult FakeFileSystem::CreateFolder(const std::string& path) {
 
 bool FakeFileSystem::RemoveFolder(const std::string& path) {
   removeFolderCalls.push_back(path);
-  std::string norm = Normalise(path);
-  Node* node = Find(norm);
+  const std::string norm = Normalise(path);
+  const Node* node = Find(norm);
   if (node == nullptr || !node->isFolder || !node->children.empty() || IsDriveRoot(norm))
     return false;
-  Node* parent = Find(ParentOf(norm));
-  if (parent != nullptr) {
-    auto& c = parent->children;
-    c.erase(std::remove(c.begin(), c.end(), Key(norm)), c.end());
-  }
-  nodes_.erase(Key(norm));
+  Unlink(norm);
   return true;
 }
 
 bool FakeFileSystem::RemoveFile(const std::string& path) {
-  std::string norm = Normalise(path);
-  Node* node = Find(norm);
+  const std::string norm = Normalise(path);
+  const Node* node = Find(norm);
   if (node == nullptr || node->isFolder) return false;
-  Node* parent = Find(ParentOf(norm));
-  if (parent != nullptr) {
+  Unlink(norm);
+  return true;
+}
+
+void FakeFileSystem::Unlink(const std::string& norm) {
+  if (Node* parent = Find(ParentOf(norm))) {
     auto& c = parent->children;
     c.erase(std::remove(c.begin(), c.end(), Key(norm)), c.end());
   }
   nodes_.erase(Key(norm));
-  return true;
 }
 
 bool FakeFileSystem::SetCurrentFolder(const std::string& path) {

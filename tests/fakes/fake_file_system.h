@@ -85,6 +85,8 @@ class FakeFileSystem : public FileSystem {
   static std::string Key(const std::string& path);
   Node* Find(const std::string& path);
   const Node* Find(const std::string& path) const;
+  // Takes the node of a normalised path out of the tree.
+  void Unlink(const std::string& norm);
   // Creates path (and parents when makeParents) as the given kind.
   Node* Create(const std::string& path, bool isFolder, bool makeParents);
 

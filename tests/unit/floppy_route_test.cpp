@@ -106,27 +106,41 @@ TEST_F(FloppyRoute, AMissingDiskIsAskedForUntilItIsThere) {
 }
 
 TEST_F(FloppyRoute, CancelAtTheDiskPromptFailsTheCopy) {
-  MakeStandardSet();
-  fs.RemoveFile("D:\\Disk.2");
-  threads.promptAnswer = [](const std::string&) { return box::kIdCancel; };
-  EXPECT_EQ(Start(), 1603u);
-  EXPECT_EQ(Shown(),
-            (std::vector<std::string>{
-                "Please Insert Disk: Please insert disk number 2     ",
-                "Installation Error: Error copying files from disks. Installation failed."}));
-  EXPECT_TRUE(processes.runs.empty());
-  EXPECT_EQ(fs.List("C:\\Temp"), std::vector<std::string>{});
+  // Cancel, or a prompt that could not be shown at all (0): only Retry asks
+  // again.
+  for (int answer : {box::kIdCancel, 0}) {
+    SCOPED_TRACE(answer);
+    FloppyWorld w;
+    w.MakeStandardSet();
+    w.fs.RemoveFile("D:\\Disk.2");
+    w.threads.promptAnswer = [answer](const std::string&) { return answer; };
+    EXPECT_EQ(w.Start(), 1603u);
+    EXPECT_EQ(w.Shown(),
+              (std::vector<std::string>{
+                  "Please Insert Disk: Please insert disk number 2     ",
+                  "Installation Error: Error copying files from disks. Installation failed."}));
+    EXPECT_TRUE(w.processes.runs.empty());
+    EXPECT_EQ(w.fs.List("C:\\Temp"), std::vector<std::string>{});
+  }
 }
 
 TEST_F(FloppyRoute, ExitDuringTheCopyEndsQuietly) {
-  MakeStandardSet();
-  progress.afterProgress = [&] {
-    if (progress.events.size() == 3) progress.dialog->OnExitPressed();
-  };
-  EXPECT_EQ(Start(), 1602u);
-  EXPECT_TRUE(Shown().empty());
-  EXPECT_TRUE(processes.runs.empty());
-  EXPECT_EQ(fs.List("C:\\Temp"), std::vector<std::string>{});
+  // Exit pressed while the Total bar (event 2) or the disk bar (event 3) is
+  // updated: either update hands the request to the worker, which stops
+  // before its next disk update.
+  for (std::size_t pressedAt : {2u, 3u}) {
+    SCOPED_TRACE(pressedAt);
+    FloppyWorld w;
+    w.MakeStandardSet();
+    w.progress.afterProgress = [&w, pressedAt] {
+      if (w.progress.events.size() == pressedAt) w.progress.dialog->OnExitPressed();
+    };
+    EXPECT_EQ(w.Start(), 1602u);
+    EXPECT_EQ(w.progress.events.size(), pressedAt == 2 ? 2u : 4u);
+    EXPECT_TRUE(w.Shown().empty());
+    EXPECT_TRUE(w.processes.runs.empty());
+    EXPECT_EQ(w.fs.List("C:\\Temp"), std::vector<std::string>{});
+  }
 }
 
 TEST_F(FloppyRoute, CloseDuringTheCopyOrAtAPromptStopsTheWorkerAndCleansUp) {
@@ -137,6 +151,8 @@ TEST_F(FloppyRoute, CloseDuringTheCopyOrAtAPromptStopsTheWorkerAndCleansUp) {
     if (atPrompt) {
       w.fs.RemoveFile("D:\\Disk.2");  // the prompt waits until it is cancelled
     } else {
+      // Sixty chunks: the loop takes the posted quit between two of them.
+      w.MakeSet({{"Setup.msi", std::string(60 * 51200, 'p')}}, 1457664);
       w.progress.afterProgress = [&w] {
         if (w.progress.events.size() == 2) w.window.Controller().OnSysCommand(0xF060);
       };

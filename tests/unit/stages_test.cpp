@@ -83,6 +83,8 @@ TEST_F(Run, UnattendedRunsTakeEnglishOrEndWithMessageEight) {
   fs.AddFile("D:\\Bootstrap\\prereq.exe");
   fs.AddFile("D:\\0009_l.mst");
   system.langId = 0x040C;  // French: no transform of its own
+  // Only the row named exactly "English" counts.
+  automation.state.packages["D:\\Product.msi"].push_back({"Lang0014", "English (UK)"});
   automation.state.packages["D:\\Product.msi"].push_back({"Lang0009", "English"});
   EXPECT_EQ(Start({"/s"}), 0u);
   EXPECT_EQ(BootstrapRuns(), (std::vector<std::string>{"D:\\Bootstrap\\prereq.exe|/q"}));
@@ -297,7 +299,7 @@ TEST_F(Run, CloseCommandWhileTheDialogIsUpLeavesWithoutInstalling) {
       if (!other.view.shown) return false;
       other.view.shown = false;
       other.window.Controller().OnSysCommand(command);
-      return false;
+      return true;  // the loop goes on, and would take a quit posted now
     };
     other.Start();
     EXPECT_TRUE(other.window.loopStalled);
@@ -311,6 +313,21 @@ TEST_F(Run, AManifestBesideTheProgramIsNotSupportedYet) {
             (std::vector<std::string>{
                 "Installation Error: Error copying files from disks. Installation failed."}));
   EXPECT_FALSE(window.loopRan);
+}
+
+// The chosen index is capped, as the dialog's data exchange does.
+TEST(LanguageDialogChoice, TheIndexIsCappedAndTheCodeGivesThePrefix) {
+  FakeLanguageView view;
+  LanguageDialog dialog(view);
+  view.Create();
+  for (int selection : {0, 12000}) {
+    SCOPED_TRACE(selection);
+    view.AddLanguage("Deutsch", "0007");  // OK empties the list
+    view.Select(selection);
+    dialog.OnOK();
+    EXPECT_EQ(dialog.selectedIndex, selection == 0 ? 0 : kMaxLanguageIndex);
+    EXPECT_EQ(dialog.languagePrefix, "0007_");
+  }
 }
 
 TEST(SourceFolder, FromTheModulePath) {

@@ -405,26 +405,7 @@ TEST(Win32Layer, Dispatch) {
 
 // --- windows -------------------------------------------------------------
 
-class RecordingBoxes : public setup::MessageBoxes {
- public:
-  int Show(const std::string& text, const std::string& caption, uint32_t) override {
-    shown.push_back(caption + ": " + text);
-    if (throwOnFirst && shown.size() == 1) throw std::bad_alloc();
-    return setup::box::kIdOk;
-  }
-  std::vector<std::string> shown;
-  bool throwOnFirst = false;
-};
-
-struct TestRun {
-  setup::win32::Win32FileSystem files;
-  setup::win32::Win32ProcessRunner processes;
-  setup::win32::Win32SystemInfo system;
-  RecordingBoxes boxes;
-  setup::win32::ResourceStringCatalogue catalogue;
-  setup::win32::ComAutomation automation;
-  setup::Services services{files, processes, system, boxes, catalogue, automation};
-  setup::SetupContext context{services};
+struct TestRun : Win32Machine {
   setup::win32::Win32LanguageDialogView view;
   setup::win32::Win32ControllerWindow window{view};
   setup::ControllerDialog controller{context, window, view, nullptr, {}};
