@@ -20,6 +20,7 @@ add_executable(unit_tests
   tests/unit/installer_session_test.cpp
   tests/unit/messages_test.cpp
   tests/unit/mkdiskset_test.cpp
+  tests/unit/pe_image_test.cpp
   tests/unit/prerequisites_test.cpp
   tests/unit/stages_test.cpp
   tests/unit/temp_space_test.cpp
@@ -36,3 +37,6 @@ if(SETUP_FUZZ)
     target_link_libraries(${name} PRIVATE setupcore)
   endforeach()
 endif()
+
+# The post-link step of SETUP.EXE, whose library the unit tests link.
+add_subdirectory(tools/pe_postlink)

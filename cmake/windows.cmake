@@ -49,6 +49,7 @@ set_target_properties(setup setupcore_exe PROPERTIES CXX_STANDARD 20 INTERPROCED
 # which split it meets depends on unrelated code. One partition avoids it,
 # and costs nothing at this size.
 target_link_options(setup PRIVATE -flto-partition=one)
+include(${PROJECT_SOURCE_DIR}/cmake/pe_postlink.cmake)
 
 # GoogleTest from Debian's sources, built with the cross compiler for the
 # test programs that run under Wine.

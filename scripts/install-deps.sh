@@ -11,6 +11,7 @@ packages=(
   msitools wixl
   xvfb xauth x11-utils
   mtools dosfstools
+  osslsigncode openssl
 )
 
 missing=()

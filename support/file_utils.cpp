@@ -138,4 +138,16 @@ void FileUtilities::GetTempFolder(std::string& out) {
   out = WithOneTrailingBackslash(out);
 }
 
+std::string VolumeRoot(const std::string& path) {
+  if (path.size() >= 2 && path[1] == ':') return path.substr(0, 2) + "\\";
+  if (path.compare(0, 2, "\\\\") != 0) return std::string();
+  const std::size_t share = path.find('\\', 2);
+  if (share == std::string::npos || share == 2 || share + 1 == path.size() ||
+      path[share + 1] == '\\') {
+    return std::string();
+  }
+  const std::size_t end = path.find('\\', share + 1);
+  return (end == std::string::npos ? path : path.substr(0, end)) + "\\";
+}
+
 }  // namespace setup

@@ -6,6 +6,8 @@
 #include <memory>
 #include <new>
 
+#include "support/handles_win32.h"
+
 namespace setup::win32 {
 namespace {
 
@@ -22,7 +24,45 @@ Function LookUp(HMODULE module, const char* name) {
 // The pre-2000 structure: the 9x family rejects the larger one.
 static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA must be the 148-byte form");
 
+using GetFileVersionInfoSizeFn = DWORD(WINAPI*)(LPCSTR, LPDWORD);
+using GetFileVersionInfoFn = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
+using VerQueryValueFn = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+
+template <typename Function>
+Function Lookup(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+}
+
 }  // namespace
+
+// VERSION.dll is not one of the DLLs Windows always takes from its system
+// folder: imported, a copy planted beside SETUP.EXE would be loaded before
+// the program's first instruction. So it is loaded here, by its full path.
+std::optional<FileVersion> Win32SystemInfo::GetFileVersion(const std::string& path) {
+  const std::optional<std::string> system = SystemFolder();
+  if (!system) return std::nullopt;
+  ModuleHandle version(::LoadLibraryA((*system + "\\version.dll").c_str()));
+  if (!version.valid()) return std::nullopt;
+  const auto getSize = Lookup<GetFileVersionInfoSizeFn>(version.get(), "GetFileVersionInfoSizeA");
+  const auto getInfo = Lookup<GetFileVersionInfoFn>(version.get(), "GetFileVersionInfoA");
+  const auto query = Lookup<VerQueryValueFn>(version.get(), "VerQueryValueA");
+  if (!getSize || !getInfo || !query) return std::nullopt;
+
+  DWORD handle = 0;
+  const DWORD size = getSize(path.c_str(), &handle);
+  if (size == 0) return std::nullopt;
+  std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[size]);
+  if (!block) return std::nullopt;
+  if (!getInfo(path.c_str(), handle, size, block.get())) return std::nullopt;
+
+  void* fixed = nullptr;
+  UINT length = 0;
+  if (!query(block.get(), "\\", &fixed, &length) || !fixed || length < sizeof(VS_FIXEDFILEINFO)) {
+    return std::nullopt;
+  }
+  const auto* info = static_cast<const VS_FIXEDFILEINFO*>(fixed);
+  return FileVersion{info->dwFileVersionMS, info->dwFileVersionLS};
+}
 
 std::optional<std::string> Win32SystemInfo::ModulePath() {
   std::string buffer(kModulePathCapacity, '\0');
@@ -38,25 +78,6 @@ std::optional<std::string> Win32SystemInfo::SystemFolder() {
   if (length == 0 || length >= kFolderCapacity) return std::nullopt;
   buffer.resize(length);
   return buffer;
-}
-
-std::optional<FileVersion> Win32SystemInfo::GetFileVersion(const std::string& path) {
-  DWORD handle = 0;
-  const DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &handle);
-  if (size == 0) return std::nullopt;
-  std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[size]);
-  if (!block) return std::nullopt;
-  if (!::GetFileVersionInfoA(path.c_str(), handle, size, block.get())) return std::nullopt;
-
-  void* fixed = nullptr;
-  UINT length = 0;
-  char root[] = "\\";
-  if (!::VerQueryValueA(block.get(), root, &fixed, &length) || !fixed ||
-      length < sizeof(VS_FIXEDFILEINFO)) {
-    return std::nullopt;
-  }
-  const auto* info = static_cast<const VS_FIXEDFILEINFO*>(fixed);
-  return FileVersion{info->dwFileVersionMS, info->dwFileVersionLS};
 }
 
 OsVersion Win32SystemInfo::GetOsVersion() {

@@ -15,6 +15,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/scripts/wine-common.sh"
 source "$root/tests/e2e/lib.sh"
 source "$root/tests/e2e/scenarios.sh"
+source "$root/tests/e2e/safety_scenarios.sh"
 
 suite_start=$(date +%s)
 passed=0 failed=0
@@ -49,7 +50,7 @@ if [[ ${SETUP_E2E_SKIP_BUILD:-0} != 1 ]]; then
   if ! "$root/scripts/build.sh" "$SETUP_ARCH" >"$work/build.log" 2>&1; then
     echo "e2e: build of $SETUP_ARCH failed; building the test tools alone (tail of the log below)"
     tail -n 15 "$work/build.log" | sed 's/^/  | /'
-    cmake --build "$build" --target uidriver bootprog mkmst oldmsi >>"$work/build.log" 2>&1
+    cmake --build "$build" --target uidriver bootprog mkmst oldmsi planted >>"$work/build.log" 2>&1
   fi
 fi
 for f in "$tools/uidriver.exe" "$tools/bootprog.exe" "$tools/mkmst.exe" "$tools/oldmsi.dll"; do
