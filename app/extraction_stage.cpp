@@ -14,6 +14,10 @@ bool ControllerDialog::RunExtractionStage() {
   packagePath = tempFolder;
   context_.engine.manifest.SetFile(sourceFolder + "Files.id");
   context_.engine.manifest.Load(false);  // an unreadable manifest fails the copy later
+  if (!copier.RunIsAcceptable()) {
+    ReportFailure(9);
+    return false;
+  }
   const int64_t required = copier.TotalSize();
   packageName = "Setup.msi";
   if (!CheckTempSpace(tempFolder, required)) return false;
@@ -69,7 +73,10 @@ bool ControllerDialog::StopWorker() {
   constexpr uint32_t kLimit = 10000;
   for (uint32_t waited = 0; waited < kLimit; waited += kStep) {
     floppy_->threads.CancelPrompt();
-    if (floppy_->threads.WaitForEnd(kStep)) return true;
+    if (!floppy_->threads.WaitForEnd(kStep)) continue;
+    // The user saw message 11: a failed run, even if a Close followed.
+    if (context_.engine.diskFullReported) context_.outcome.Failed();
+    return true;
   }
   return false;
 }

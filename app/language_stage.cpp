@@ -115,6 +115,10 @@ bool ControllerDialog::OfferLanguages() {
     ChooseLanguage(only ? *only + "_" : std::string());
     return true;
   }
+  if (!context_.messages.Attended()) {
+    window_.PostSetupInstall();  // no choice: the install step ends with message 8
+    return true;
+  }
   view.Show();
   return true;
 }

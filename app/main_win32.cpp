@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "floppy/worker_threads_win32.h"
 #include "installer/dispatch_win32.h"
 #include "support/file_system_win32.h"
+#include "support/handles_win32.h"
 #include "support/message_boxes_win32.h"
 #include "support/process_runner_win32.h"
 #include "support/system_info_win32.h"
@@ -31,12 +33,67 @@ namespace {
 
 bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 
+// Takes the program's folder and the current folder out of the DLL search
+// for every later load, so that a DLL planted beside SETUP.EXE (a download
+// folder, a share) is never loaded in place of the system's own. Both calls
+// are looked up, not imported: Windows 9x and NT 4.0 have neither, and an
+// import of either would keep the program from loading there.
+void RestrictDllSearch() {
+  const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+  if (!kernel) return;
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  using SetDllDirectoryFn = BOOL(WINAPI*)(LPCSTR);
+  const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+      reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+  const auto setDirectory = reinterpret_cast<SetDllDirectoryFn>(
+      reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDllDirectoryA")));
+  if (setDirectory) setDirectory("");
+}
+
+// comctl32 is loaded here rather than imported: Wine's comctl32 loads
+// uxtheme.dll while it attaches, which for an import happens before
+// RestrictDllSearch. Windows XP and later honour the manifest, so a load by
+// name is redirected to the common controls 6 assembly and, once the search
+// is restricted, comes from nowhere but the system. Older systems have no
+// such redirection and would search the program's folder first: there the
+// system folder's copy is loaded by its full path.
+setup::win32::ModuleHandle LoadCommonControls() {
+  const DWORD version = ::GetVersion();
+  const DWORD major = LOBYTE(LOWORD(version));
+  const DWORD minor = HIBYTE(LOWORD(version));
+  const bool family9x = (version & 0x80000000) != 0;
+  if (!family9x && (major > 5 || (major == 5 && minor >= 1))) {
+    return setup::win32::ModuleHandle(::LoadLibraryA("comctl32.dll"));
+  }
+  const std::optional<std::string> system = setup::win32::Win32SystemInfo().SystemFolder();
+  if (!system) return setup::win32::ModuleHandle();
+  return setup::win32::ModuleHandle(::LoadLibraryA((*system + "\\comctl32.dll").c_str()));
+}
+
+// comctl32 4.00 (Windows 95 as shipped) has only InitCommonControls, which
+// registers the progress bar as well.
+void InitControls(HMODULE comctl) {
+  if (!comctl) return;
+  using InitFn = void(WINAPI*)();
+  using InitExFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  const auto initEx = reinterpret_cast<InitExFn>(
+      reinterpret_cast<void*>(::GetProcAddress(comctl, "InitCommonControlsEx")));
+  const INITCOMMONCONTROLSEX controls = {sizeof(controls),
+                                         ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+  if (initEx && initEx(&controls)) return;
+  const auto init = reinterpret_cast<InitFn>(
+      reinterpret_cast<void*>(::GetProcAddress(comctl, "InitCommonControls")));
+  if (init) init();
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  RestrictDllSearch();
   ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
-  ::InitCommonControlsEx(&controls);
+  const setup::win32::ModuleHandle commonControls = LoadCommonControls();
+  InitControls(commonControls.get());
   setup::SetLeadByteTest(IsLeadByte);
 
   setup::win32::Win32FileSystem files;

@@ -7,7 +7,8 @@ namespace {
 
 // On every way out of the run, also by an exception: the worker is stopped
 // before the controller it reports to and the engine state it uses go away,
-// and the window is destroyed before its controller.
+// what it copied is removed once it has left the engine, and the window is
+// destroyed before its controller.
 class RunEnd {
  public:
   RunEnd(ControllerDialog& controller, ControllerWindow& window, FloppyViews* floppy,
@@ -16,18 +17,23 @@ class RunEnd {
   RunEnd(const RunEnd&) = delete;
   RunEnd& operator=(const RunEnd&) = delete;
   ~RunEnd() {
-    StopWorker();
+    try {
+      Finish();
+    } catch (...) {
+      // Already leaving by an exception; the window still goes.
+    }
     window_.Destroy();
   }
 
   // A worker that cannot be stopped must not outlive what it uses: the
   // process ends with it.
-  void StopWorker() {
-    if (stopped_) return;
-    stopped_ = true;
+  void Finish() {
+    if (finished_) return;
+    finished_ = true;
     if (!controller_.StopWorker() && floppy_ != nullptr) {
       floppy_->threads.EndProcess(outcome_.ExitCode());
     }
+    controller_.RemoveExtraction();
   }
 
  private:
@@ -35,19 +41,13 @@ class RunEnd {
   ControllerWindow& window_;
   FloppyViews* floppy_;
   RunOutcome& outcome_;
-  bool stopped_ = false;
+  bool finished_ = false;
 };
 
 }  // namespace
 
 std::string SourceFolderFromModulePath(const std::string& modulePath) {
-  const std::string name = "SETUP.EXE";
-  std::size_t at = FindLastText(ToUpper(modulePath), name);
-  if (at != std::string::npos && at + name.size() == modulePath.size()) {
-    return modulePath.substr(0, at);
-  }
-  // A program of another name (or "SETUP.EXE" only inside a folder name):
-  // its own folder.
+  // Whatever the program is called (vendors rename it), its folder.
   std::size_t slash = FindLastChar(modulePath, '\\');
   return slash == std::string::npos ? std::string() : modulePath.substr(0, slash + 1);
 }
@@ -74,11 +74,8 @@ uint32_t SetupApp::InitInstance(const std::vector<std::string>& arguments) {
     window_.RunMessageLoop();
   }
 
-  // A Close command can end the loop while the worker still copies: it is
-  // stopped first, and the files are removed only once it has left the
-  // engine.
-  runEnd.StopWorker();
-  controller.RemoveExtraction();
+  // A Close command can end the loop while the worker still copies.
+  runEnd.Finish();
   return c.outcome.ExitCode();
 }
 

@@ -9,9 +9,8 @@
 
 namespace setup {
 
-// The source folder from the module path: the path with its last
-// "SETUP.EXE" (any case) removed; for a program of another name, the path up
-// to its last '\'. Empty when modulePath is empty.
+// The source folder from the module path: the path up to and including its
+// last '\', whatever the program is called. Empty when there is none.
 std::string SourceFolderFromModulePath(const std::string& modulePath);
 
 class SetupApp {

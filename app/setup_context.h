@@ -29,7 +29,7 @@ class SetupContext {
   explicit SetupContext(Services& services)
       : services(services),
         fileUtils(services.files),
-        messages(services.catalogue, services.boxes),
+        messages(services.catalogue, services.boxes, &services.system),
         engine(services.files, messages),
         session(services.automation),
         launcher(fileUtils, services.processes, services.system, session, messages, outcome),

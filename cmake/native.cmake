@@ -10,6 +10,7 @@ add_executable(unit_tests
   tests/fakes/fake_system.cpp
   tests/fakes/fake_ui.cpp
   tests/fakes/fake_windows.cpp
+  tests/unit/child_process_test.cpp
   tests/unit/command_line_test.cpp
   tests/unit/disk_set_copier_test.cpp
   tests/unit/file_utils_test.cpp
@@ -20,6 +21,7 @@ add_executable(unit_tests
   tests/unit/messages_test.cpp
   tests/unit/mkdiskset_check_test.cpp
   tests/unit/mkdiskset_test.cpp
+  tests/unit/pe_image_test.cpp
   tests/unit/prerequisites_test.cpp
   tests/unit/stages_test.cpp
   tests/unit/temp_space_test.cpp
@@ -36,3 +38,6 @@ if(SETUP_FUZZ)
     target_link_libraries(${name} PRIVATE setupcore)
   endforeach()
 endif()
+
+# The post-link step of SETUP.EXE, whose library the unit tests link.
+add_subdirectory(tools/pe_postlink)

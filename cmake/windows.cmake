@@ -24,7 +24,7 @@ set(WIN32_LAYER_SOURCES
   support/process_runner_win32.cpp
   support/system_info_win32.cpp
   support/text_win32.cpp)
-set(WIN32_SYSTEM_LIBRARIES comctl32 comdlg32 ole32 oleaut32 uuid version)
+set(WIN32_SYSTEM_LIBRARIES comctl32 comdlg32 ole32 oleaut32 shell32 uuid version)
 
 add_executable(setup WIN32 app/main_win32.cpp ${WIN32_LAYER_SOURCES} resources/setup.rc)
 set_target_properties(setup PROPERTIES OUTPUT_NAME SETUP SUFFIX .EXE)
@@ -49,6 +49,7 @@ set_target_properties(setup setupcore_exe PROPERTIES CXX_STANDARD 20 INTERPROCED
 # which split it meets depends on unrelated code. One partition avoids it,
 # and costs nothing at this size.
 target_link_options(setup PRIVATE -flto-partition=one)
+include(${PROJECT_SOURCE_DIR}/cmake/pe_postlink.cmake)
 
 # GoogleTest from Debian's sources, built with the cross compiler for the
 # test programs that run under Wine.

@@ -73,6 +73,7 @@ void DiskSetCopier::ResetCounters() {
 bool DiskSetCopier::Start() {
   if (state_.targetDir.empty()) return false;
   ResetCounters();
+  state_.diskFullReported = false;
 
   state_.manifest.SetFile(state_.sourceDir + kManifestName);
   bool loaded = state_.manifest.Load(false);
@@ -204,6 +205,7 @@ bool DiskSetCopier::CopyChunk(const std::string& volumePath, const std::string& 
     int64_t n = volume->Read(buffer.data(), want);
     if (n < 0) return false;
     if (!HasFreeSpace(n)) {
+      state_.diskFullReported = true;
       state_.messages.ShowMessageById(11);
       return false;
     }

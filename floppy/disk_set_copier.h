@@ -66,6 +66,8 @@ struct CopyEngineState {
   ProgressCallback totalProgressCallback;
   IniStorage manifest;
   std::atomic<bool> stopRequested{false};
+  // Message 11 was shown: the copy ran out of room, whatever follows.
+  std::atomic<bool> diskFullReported{false};
 };
 
 class DiskSetCopier {
@@ -90,6 +92,9 @@ class DiskSetCopier {
   bool Start();
   // Sum of the sizes of the entries 1..n (negative sizes included).
   int64_t TotalSize();
+  // False when an entry of the run 1..n has an unsafe path or the run
+  // reaches kSetSizeLimit: such a set is refused before anything else.
+  bool RunIsAcceptable();
   // Removes the folders of every manifest entry's path below targetDir,
   // innermost first; a folder that is not empty stays. Unsafe paths are
   // skipped. Never deletes a file.
@@ -119,9 +124,6 @@ class DiskSetCopier {
  private:
   // The disk number, sizes and offsets of a copy that has not begun.
   void ResetCounters();
-  // False when an entry of the run has an unsafe path or the set reaches
-  // kSetSizeLimit.
-  bool RunIsAcceptable();
   bool Prompt(int diskNumber, bool missing);
 
   CopyEngineState& state_;

@@ -33,9 +33,11 @@ int ExtractThread::Run(WorkerLink& link) {
     link.Send(WM_EXTRACT_TOTAL_PROGRESS, static_cast<uintptr_t>(range), position);
     return true;
   });
-  copier.SetPromptCallback([&link](int diskNumber, bool missing) {
+  copier.SetPromptCallback([this, &link](int diskNumber, bool missing) {
     if (missing) {
-      int answer = link.ShowDiskPrompt(DiskPromptText(diskNumber), "Please Insert Disk");
+      if (!copier.State().messages.Attended()) return false;  // Cancel: nobody can insert it
+      int answer =
+          link.ShowDiskPrompt(DiskPromptText(diskNumber), "Please Insert Disk", kDiskPromptStyle);
       if (answer != box::kIdRetry) return false;
     }
     link.Send(WM_EXTRACT_DISK_NUMBER, static_cast<uintptr_t>(diskNumber), 0);

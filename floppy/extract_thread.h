@@ -9,6 +9,7 @@
 #include <string>
 
 #include "floppy/disk_set_copier.h"
+#include "support/platform.h"
 
 namespace setup {
 
@@ -18,10 +19,14 @@ class WorkerLink {
   virtual ~WorkerLink() = default;
   // SendMessageA to the controller window: returns once it was handled.
   virtual void Send(uint32_t message, uintptr_t wParam, intptr_t lParam) = 0;
-  // The disk prompt: a message box with no owner, Retry and Cancel, the
-  // question icon, topmost. Returns the button pressed.
-  virtual int ShowDiskPrompt(const std::string& text, const std::string& caption) = 0;
+  // The disk prompt: a message box with no owner and style (kDiskPromptStyle).
+  // Returns the button pressed.
+  virtual int ShowDiskPrompt(const std::string& text, const std::string& caption,
+                             uint32_t style) = 0;
 };
+
+// Retry and Cancel, the question icon, topmost.
+constexpr uint32_t kDiskPromptStyle = box::kRetryCancel | box::kIconQuestion | box::kTopmost;
 
 // "Please insert disk number " + n + five blanks.
 std::string DiskPromptText(int diskNumber);

@@ -14,9 +14,8 @@ class Win32ExtractProgressView final : public ExtractProgressView, public Modele
  public:
   // The owner's window must exist when Create is called; the owner must
   // outlive this view.
+  // Not copyable: the window belongs to one view.
   explicit Win32ExtractProgressView(DialogOwner& owner) : owner_(owner) {}
-  Win32ExtractProgressView(const Win32ExtractProgressView&) = delete;
-  Win32ExtractProgressView& operator=(const Win32ExtractProgressView&) = delete;
   ~Win32ExtractProgressView() override { Destroy(); }
 
   bool Create(ExtractProgressDialog& dialog) override;

@@ -73,23 +73,29 @@ bool CheckTempSpace(FileUtilities& fileUtils, Messages& messages, TempSpaceDialo
     return bytes > static_cast<uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(bytes);
   };
   int64_t free = asSigned(*firstRead);
-  const int64_t need = required + kTempSpaceMargin;
-  bool created = false;
+  // Saturated: a size near 2^63 must not wrap around to a small need.
+  const int64_t need =
+      required > INT64_MAX - kTempSpaceMargin ? INT64_MAX : required + kTempSpaceMargin;
 
   while (free <= need) {
     std::string chosen;
+    if (!messages.Attended()) return false;  // Exit: nobody can choose a folder
     if (view.RunModal(folder, chosen) != TempSpaceDialogView::Result::Ok) return false;
     std::optional<uint64_t> read = files.FreeSpace(chosen);
+    bool created = false;
     if (!read) {
       std::string chain = chosen;
-      fileUtils.CreateFolderChain(chain);
-      created = true;
+      created = fileUtils.CreateFolderChain(chain);
       read = files.FreeSpace(chosen);
     }
-    if (read) free = asSigned(*read);
+    free = read ? asSigned(*read) : 0;
     if (free > need) {
       folder = chosen;
+      // Only a folder this check made is the run's to remove.
       if (created) tempFolderCreated = true;
+    } else if (created) {
+      std::string made = chosen;
+      fileUtils.RemoveFolder(made);
     }
   }
   return true;

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "resources/resource.h"
+#include "support/handles_win32.h"
+#include "support/system_info_win32.h"
 #include "support/window_placement_win32.h"
 
 namespace setup::win32 {
@@ -94,8 +96,20 @@ void Win32TempSpaceDialogView::OnChange(HWND window) {
   dialog.lpstrDefExt = nullptr;
   dialog.Flags = OFN_NOVALIDATE | OFN_EXTENSIONDIFFERENT | OFN_PATHMUSTEXIST;
 
+  // Loaded when needed, by full path: as an import, Wine's comdlg32 would
+  // bring in comctl32 (and with it uxtheme.dll) before the program has
+  // restricted the DLL search.
+  const std::optional<std::string> system = Win32SystemInfo().SystemFolder();
+  if (!system) return;
+  const ModuleHandle comdlg(::LoadLibraryA((*system + "\\comdlg32.dll").c_str()));
+  using GetOpenFileNameFn = BOOL(WINAPI*)(LPOPENFILENAMEA);
+  const auto getOpenFileName = comdlg.valid()
+                                   ? reinterpret_cast<GetOpenFileNameFn>(reinterpret_cast<void*>(
+                                         ::GetProcAddress(comdlg.get(), "GetOpenFileNameA")))
+                                   : nullptr;
+  if (!getOpenFileName) return;
   choosing_ = true;
-  const BOOL confirmed = ::GetOpenFileNameA(&dialog);
+  const BOOL confirmed = getOpenFileName(&dialog);
   choosing_ = false;
   if (!confirmed) return;
   file.back() = '\0';  // the dialog fills at most nMaxFile, terminator included

@@ -92,9 +92,9 @@ void Win32WorkerThreads::Send(uint32_t message, uintptr_t wParam, intptr_t lPara
   ::SendMessageA(controllerWindow_, message, wParam, lParam);
 }
 
-int Win32WorkerThreads::ShowDiskPrompt(const std::string& text, const std::string& caption) {
-  return ::MessageBoxA(nullptr, text.c_str(), caption.c_str(),
-                       MB_RETRYCANCEL | MB_ICONQUESTION | MB_TOPMOST);
+int Win32WorkerThreads::ShowDiskPrompt(const std::string& text, const std::string& caption,
+                                       uint32_t style) {
+  return ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), style);
 }
 
 }  // namespace setup::win32

@@ -35,7 +35,7 @@ class Win32WorkerThreads final : public WorkerThreads, private WorkerLink {
   DWORD RunWorker() noexcept;
   // WorkerLink, on the worker thread.
   void Send(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
-  int ShowDiskPrompt(const std::string& text, const std::string& caption) override;
+  int ShowDiskPrompt(const std::string& text, const std::string& caption, uint32_t style) override;
 
   DialogOwner& owner_;
   // The process-wide target of the worker's messages: written before the

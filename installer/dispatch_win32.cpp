@@ -11,15 +11,17 @@ namespace {
 
 // The published DISPIDs of the members this program calls.
 namespace dispid {
-constexpr DISPID kInstallerOpenDatabase = 4;
-constexpr DISPID kInstallerUILevel = 6;
-constexpr DISPID kInstallerInstallProduct = 8;
-constexpr DISPID kDatabaseOpenView = 3;
-constexpr DISPID kDatabaseCommit = 4;
-constexpr DISPID kViewExecute = 1;
-constexpr DISPID kViewFetch = 2;
-constexpr DISPID kViewClose = 4;
-constexpr DISPID kRecordStringData = 1;
+enum : DISPID {
+  kInstallerOpenDatabase = 4,
+  kInstallerUILevel = 6,
+  kInstallerInstallProduct = 8,
+  kDatabaseOpenView = 3,
+  kDatabaseCommit = 4,
+  kViewExecute = 1,
+  kViewFetch = 2,
+  kViewClose = 4,
+  kRecordStringData = 1,
+};
 }  // namespace dispid
 
 // Taken from the interface declarations rather than the uuid library, whose

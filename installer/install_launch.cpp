@@ -80,6 +80,15 @@ uint32_t InstallLauncher::RunBootstrapFile(const std::string& path, const std::s
   return 0;
 }
 
+bool InstallLauncher::VisitBootstrapFile(const std::string& path, const std::string& argument) {
+  const uint32_t code = RunBootstrapFile(path, argument);
+  if (code == exitcode::kRestartRequired) {
+    outcome_.RestartRequired();
+    return true;
+  }
+  return code == 0;
+}
+
 namespace {
 
 // Switches back to the remembered current folder on every way out.

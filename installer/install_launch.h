@@ -66,9 +66,9 @@ class InstallLauncher {
   // 0, or the nonzero exit code of a program. Throws ProcessLaunchError
   // when a program cannot be started.
   uint32_t RunBootstrapFile(const std::string& path, const std::string& argument);
-  bool VisitBootstrapFile(const std::string& path, const std::string& argument) {
-    return RunBootstrapFile(path, argument) == 0;
-  }
+  // The walk's step: true (go on) when the file succeeded, also with 3010,
+  // which is kept for the exit code.
+  bool VisitBootstrapFile(const std::string& path, const std::string& argument);
   // Throws StageError{12} when the transform is missing beside a main
   // package; reports everything else itself.
   void InstallPackage(const std::string& packagePath, const InstallOptions& options);

@@ -13,6 +13,7 @@ packages=(
   mtools dosfstools
   pkg-config libmsi-dev libglib2.0-dev
   fusefat fuse
+  osslsigncode openssl
 )
 
 missing=()

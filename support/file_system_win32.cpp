@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "support/file_utils.h"
 #include "support/handles_win32.h"
 
 namespace setup::win32 {
@@ -143,14 +144,33 @@ std::optional<std::string> Win32FileSystem::TempFolder() {
   return ReadFolder([](DWORD size, char* buffer) { return ::GetTempPathA(size, buffer); });
 }
 
+// GetDiskFreeSpaceExA came with Windows 95 OSR2; an import of it would keep
+// Windows 95 as shipped from loading the program. There the volume's
+// clusters give the answer.
 std::optional<uint64_t> Win32FileSystem::FreeSpace(const std::string& folder) {
-  ULARGE_INTEGER available, total, free;
-  if (!::GetDiskFreeSpaceExA(folder.c_str(), &available, &total, &free)) return std::nullopt;
-  return available.QuadPart;
+  using GetFreeSpaceExFn = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+  const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+  const auto getFreeSpaceEx = kernel ? reinterpret_cast<GetFreeSpaceExFn>(reinterpret_cast<void*>(
+                                           ::GetProcAddress(kernel, "GetDiskFreeSpaceExA")))
+                                     : nullptr;
+  if (getFreeSpaceEx) {
+    ULARGE_INTEGER available, total, free;
+    if (!getFreeSpaceEx(folder.c_str(), &available, &total, &free)) return std::nullopt;
+    return available.QuadPart;
+  }
+  const std::string root = VolumeRoot(folder);
+  DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+  if (root.empty() || !::GetDiskFreeSpaceA(root.c_str(), &sectorsPerCluster, &bytesPerSector,
+                                           &freeClusters, &clusters)) {
+    return std::nullopt;
+  }
+  return uint64_t{sectorsPerCluster} * bytesPerSector * freeClusters;
 }
 
-std::unique_ptr<ReadableFile> Win32FileSystem::OpenForReading(const std::string& path) {
-  KernelHandle file(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+std::unique_ptr<ReadableFile> Win32FileSystem::OpenForReading(const std::string& path,
+                                                              FileSharing sharing) {
+  const DWORD share = sharing == FileSharing::ShareRead ? FILE_SHARE_READ : 0;
+  KernelHandle file(::CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return nullptr;
   return std::make_unique<Win32ReadableFile>(std::move(file));

@@ -16,7 +16,9 @@ class Win32FileSystem final : public FileSystem {
   bool SetCurrentFolder(const std::string& path) override;
   std::optional<std::string> TempFolder() override;
   std::optional<uint64_t> FreeSpace(const std::string& folder) override;
-  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) override;
+  using FileSystem::OpenForReading;
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path,
+                                               FileSharing sharing) override;
   std::unique_ptr<WritableFile> OpenForAppending(const std::string& path) override;
 };
 

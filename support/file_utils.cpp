@@ -48,6 +48,16 @@ bool FileUtilities::WalkFolder(std::string folder, std::string skipName, std::st
   TrimTrailing(skipName, '\\');
   skipName = ToUpper(skipName);
 
+  // The search of this level is closed on every way out, also when the
+  // callback or a nested walk throws.
+  struct CloseSearch {
+    SearchState& state;
+    ~CloseSearch() {
+      state.search.reset();
+      state.invalid = false;
+    }
+  } closeSearch{state_};
+
   std::string name = pattern;
   bool isFolder = false;
   bool found = FindFile(folder, name, isFolder);
@@ -68,8 +78,6 @@ bool FileUtilities::WalkFolder(std::string folder, std::string skipName, std::st
     name.clear();
     found = FindFile(folder, name, isFolder);
   }
-  state_.search.reset();
-  state_.invalid = false;
   return proceed;
 }
 
@@ -128,6 +136,18 @@ void FileUtilities::GetCurrentFolder(std::string& out) {
 void FileUtilities::GetTempFolder(std::string& out) {
   if (std::optional<std::string> folder = files_.TempFolder()) out = *folder;
   out = WithOneTrailingBackslash(out);
+}
+
+std::string VolumeRoot(const std::string& path) {
+  if (path.size() >= 2 && path[1] == ':') return path.substr(0, 2) + "\\";
+  if (path.compare(0, 2, "\\\\") != 0) return std::string();
+  const std::size_t share = path.find('\\', 2);
+  if (share == std::string::npos || share == 2 || share + 1 == path.size() ||
+      path[share + 1] == '\\') {
+    return std::string();
+  }
+  const std::size_t end = path.find('\\', share + 1);
+  return (end == std::string::npos ? path : path.substr(0, end)) + "\\";
 }
 
 }  // namespace setup

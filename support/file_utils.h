@@ -62,4 +62,9 @@ class FileUtilities {
   SearchState state_;
 };
 
+// The root folder of the volume that path lies on, with its trailing '\':
+// "C:\" for "C:\Temp\x", "\\server\share\" for a UNC path; empty when
+// path names no volume (a relative path, "\\server" alone).
+std::string VolumeRoot(const std::string& path);
+
 }  // namespace setup

@@ -101,7 +101,9 @@ bool IniStorage::Load(bool numbered) {
     return false;
   }
 
-  std::unique_ptr<ReadableFile> file = files_.OpenForReading(file_);
+  // Shared for reading, as the C runtime's text mode opens it, so that a
+  // virus scanner reading the file at the same time does not fail the load.
+  std::unique_ptr<ReadableFile> file = files_.OpenForReading(file_, FileSharing::ShareRead);
   if (!file) {
     Report("ErrorOpenFile", "File: " + file_);
     return false;

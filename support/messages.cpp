@@ -37,11 +37,11 @@ void Messages::ShowExceptionMessage(const std::string& text) {
 void Messages::ShowInternalError() { ShowErrorText("Internal error number .."); }
 
 void Messages::ShowErrorText(const std::string& text) {
-  if (!text.empty()) boxes_.Show(text, kCaptionError, kReportStyle);
+  if (!text.empty() && Attended()) boxes_.Show(text, kCaptionError, kReportStyle);
 }
 
 void Messages::ShowInstallationErrorText(const std::string& text) {
-  if (!text.empty()) boxes_.Show(text, kCaptionInstallationError, kReportStyle);
+  if (!text.empty() && Attended()) boxes_.Show(text, kCaptionInstallationError, kReportStyle);
 }
 
 void Messages::ShowException(const FrameworkException& error) {

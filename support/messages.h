@@ -34,8 +34,15 @@ constexpr std::size_t kExceptionTextLimit = 254;
 
 class Messages {
  public:
-  Messages(StringCatalogue& catalogue, MessageBoxes& boxes)
-      : catalogue_(catalogue), boxes_(boxes) {}
+  // With system, no message box is shown while its window station is
+  // invisible: nobody could answer it. Each then takes OK, which ends the
+  // run anyway.
+  Messages(StringCatalogue& catalogue, MessageBoxes& boxes, SystemInfo* system = nullptr)
+      : catalogue_(catalogue), boxes_(boxes), system_(system) {}
+
+  // Whether a person can answer the run's windows. Where nobody can, every
+  // window that would wait takes the answer that ends the run.
+  bool Attended() const { return system_ == nullptr || system_->WindowStationVisible(); }
 
   // The catalogue text of id under "Installation Error"; without a text,
   // "Critical unexpected error!" under "Error".
@@ -53,6 +60,7 @@ class Messages {
  private:
   StringCatalogue& catalogue_;
   MessageBoxes& boxes_;
+  SystemInfo* system_;
 };
 
 struct ErrorKey {

@@ -27,7 +27,11 @@ class DirectorySearch {
 
 enum class CreateFolderResult { Created, AlreadyExists, Failed };
 
-// A file opened for reading without sharing.
+// Whether others may read a file while it is open for reading. Nobody may
+// write to it either way.
+enum class FileSharing { Exclusive, ShareRead };
+
+// A file opened for reading.
 class ReadableFile {
  public:
   virtual ~ReadableFile() = default;
@@ -65,7 +69,13 @@ class FileSystem {
   virtual std::optional<std::string> TempFolder() = 0;
   // Free bytes available to the caller on the volume of folder.
   virtual std::optional<uint64_t> FreeSpace(const std::string& folder) = 0;
-  virtual std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) = 0;
+  // Null when path cannot be opened, also when another holds it open and
+  // sharing does not allow that.
+  virtual std::unique_ptr<ReadableFile> OpenForReading(const std::string& path,
+                                                       FileSharing sharing) = 0;
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) {
+    return OpenForReading(path, FileSharing::Exclusive);
+  }
   virtual std::unique_ptr<WritableFile> OpenForAppending(const std::string& path) = 0;
 };
 
@@ -111,6 +121,9 @@ class SystemInfo {
   virtual std::optional<FileVersion> GetFileVersion(const std::string& path) = 0;
   virtual OsVersion GetOsVersion() = 0;
   virtual uint16_t UserDefaultLangId() = 0;
+  // False only when the process's window station is known to be invisible
+  // (a service's or a deployment agent's): nobody can answer a window there.
+  virtual bool WindowStationVisible() = 0;
 };
 
 // Message-box styles used by the system (same values as Win32).

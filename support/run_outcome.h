@@ -9,9 +9,10 @@ namespace setup {
 
 namespace exitcode {
 constexpr uint32_t kSuccess = 0;
-constexpr uint32_t kUserExit = 1602;   // ERROR_INSTALL_USEREXIT
-constexpr uint32_t kFailure = 1603;    // ERROR_INSTALL_FAILURE
-constexpr uint32_t kSuspended = 1604;  // ERROR_INSTALL_SUSPEND
+constexpr uint32_t kUserExit = 1602;         // ERROR_INSTALL_USEREXIT
+constexpr uint32_t kFailure = 1603;          // ERROR_INSTALL_FAILURE
+constexpr uint32_t kSuspended = 1604;        // ERROR_INSTALL_SUSPEND
+constexpr uint32_t kRestartRequired = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
 }  // namespace exitcode
 
 class RunOutcome {
@@ -25,11 +26,19 @@ class RunOutcome {
   void UserLeft() { userLeft_ = true; }
   // The engine update programs ran and the run ends.
   void EngineUpdated() { engineUpdated_ = true; }
+  // A bootstrap program succeeded but needs a restart to finish.
+  void RestartRequired() { restartRequired_ = true; }
 
-  // msiexec's own code wins; then a failure, the user leaving, the engine
+  // msiexec's own code wins, except that its success still owes the restart
+  // a prerequisite asked for; then a failure, the user leaving, the engine
   // update; a run with none of these succeeded.
   uint32_t ExitCode() const {
-    if (installerCode_) return *installerCode_;
+    if (installerCode_) {
+      if (*installerCode_ == exitcode::kSuccess && restartRequired_) {
+        return exitcode::kRestartRequired;
+      }
+      return *installerCode_;
+    }
     if (failed_) return exitcode::kFailure;
     if (userLeft_) return exitcode::kUserExit;
     if (engineUpdated_) return exitcode::kSuspended;
@@ -41,6 +50,7 @@ class RunOutcome {
   bool failed_ = false;
   bool userLeft_ = false;
   bool engineUpdated_ = false;
+  bool restartRequired_ = false;
 };
 
 }  // namespace setup

@@ -13,6 +13,10 @@ class Win32SystemInfo final : public SystemInfo {
   std::optional<FileVersion> GetFileVersion(const std::string& path) override;
   OsVersion GetOsVersion() override;
   uint16_t UserDefaultLangId() override;
+  // The WSF_VISIBLE flag of the process's window station; true where the
+  // system has no window stations (the 9x family) or the flag cannot be
+  // read.
+  bool WindowStationVisible() override;
 };
 
 }  // namespace setup::win32

@@ -37,8 +37,9 @@ mkdiskset_split() {
 #   big-set    Setup.msi, Bootstrap\prereq.exe, the German and French
 #              transforms but not the English one (so an English user is
 #              asked for the language, and the run waits there with every
-#              file extracted), and 40 MB of random bytes, so that the copy
-#              lasts long enough to be watched, pressed and closed
+#              file extracted), and about 40 MB of random bytes (30 disks),
+#              so that the copy lasts long enough to be watched, pressed and
+#              closed
 #   other-set  the same with a different filler of 4 MB under another name
 build_floppy_sets() {
   [[ -d $work/pkgs/floppy-set ]] || return 0
@@ -51,8 +52,18 @@ build_floppy_sets() {
     cp "$work/pkgs/empty.mst" "$src/0007_l.mst"
     cp "$work/pkgs/empty.mst" "$src/0012_l.mst"
     cp "$tools/bootprog.exe" "$src/Bootstrap/prereq.exe"
-    if [[ $name == big ]]; then filler=filler.bin size=40; else filler=other.bin size=4; fi
-    head -c $((size * 1024 * 1024)) /dev/urandom >"$src/$filler"
+    if [[ $name == big ]]; then
+      # About 40 MB, sized so that the last of the 30 disks is half full:
+      # its label then shows long enough to be seen, whatever the sizes of
+      # SETUP.EXE and the other files.
+      local disk=1457664 setup_clusters others
+      setup_clusters=$((($(stat -c %s "$src/SETUP.EXE") + 511) / 512 * 512))
+      others=$(find "$src" -type f ! -name SETUP.EXE -printf '%s\n' | awk '{s += $1} END {print s}')
+      filler=filler.bin size=$((disk - setup_clusters - 512 + 28 * disk + disk / 2 - others))
+    else
+      filler=other.bin size=$((4 * 1024 * 1024))
+    fi
+    head -c "$size" /dev/urandom >"$src/$filler"
     mkdiskset_split "$src" "$work/pkgs/$name-set" --flat >"$work/pkgs/$name-set.log" 2>&1 ||
       { cat "$work/pkgs/$name-set.log"; return 1; }
   done

@@ -177,9 +177,10 @@ ui() {
   return $status
 }
 
-# setup_run [--answer] [--cwd DIR] [ARG...]: runs SETUP.EXE to its end.
-# With --answer every dialog it shows is dumped to $dir/run.out and answered
-# with OK. Sets $code to the full exit code ("timeout" when it had to be
+# setup_run [--answer] [--cwd DIR] [--station NAME] [ARG...]: runs SETUP.EXE
+# to its end. With --answer every dialog it shows is dumped to $dir/run.out
+# and answered with OK; with --station it runs on an invisible window
+# station of its own. Sets $code to the full exit code ("timeout" when it had to be
 # killed).
 setup_run() {
   setup_start "$@"
@@ -187,18 +188,19 @@ setup_run() {
 }
 
 setup_start() {
-  local answer=() cwd=$medium
+  local answer=() cwd=$medium station=()
   while (($#)); do
     case $1 in
       --answer) answer=(--answer OK); shift ;;
       --cwd) cwd=$2; shift 2 ;;
+      --station) station=(--station "$2"); shift 2 ;;
       *) break ;;
     esac
   done
   rm -f "$dir/exit" "$dir/pid"
   timeout $((SETUP_RUN_TIMEOUT + 30)) "$WINE" "$tools/uidriver.exe" -t "$SETUP_RUN_TIMEOUT" run \
-    "${answer[@]}" --cwd "$(winpath "$cwd")" --pid-file "$(winpath "$dir/pid")" \
-    --exit-file "$(winpath "$dir/exit")" "$(winpath "$medium/SETUP.EXE")" "$@" \
+    "${answer[@]}" "${station[@]}" --cwd "$(winpath "$cwd")" --pid-file "$(winpath "$dir/pid")" \
+    --exit-file "$(winpath "$dir/exit")" "$(winpath "$medium/${setup_name:-SETUP.EXE}")" "$@" \
     >"$dir/run.raw" 2>&1 </dev/null &
   setup_job=$!
 }

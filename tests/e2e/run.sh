@@ -16,6 +16,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/scripts/wine-common.sh"
 source "$root/tests/e2e/lib.sh"
 source "$root/tests/e2e/scenarios.sh"
+source "$root/tests/e2e/safety_scenarios.sh"
 
 suite_start=$(date +%s)
 passed=0 failed=0 skipped=0
@@ -50,7 +51,7 @@ if [[ ${SETUP_E2E_SKIP_BUILD:-0} != 1 ]]; then
   if ! "$root/scripts/build.sh" "$SETUP_ARCH" >"$work/build.log" 2>&1; then
     echo "e2e: build of $SETUP_ARCH failed; building the test tools alone (tail of the log below)"
     tail -n 15 "$work/build.log" | sed 's/^/  | /'
-    cmake --build "$build" --target uidriver bootprog mkmst oldmsi >>"$work/build.log" 2>&1
+    cmake --build "$build" --target uidriver bootprog mkmst oldmsi planted >>"$work/build.log" 2>&1
   fi
 fi
 for f in "$tools/uidriver.exe" "$tools/bootprog.exe" "$tools/mkmst.exe" "$tools/oldmsi.dll"; do
@@ -98,6 +99,7 @@ WINEPREFIX=$work/template timeout 60 "$WINE" reg add 'HKCU\Software\Wine\X11 Dri
 build_packages || { echo "e2e: cannot build the test packages"; echo "0 passed, 1 failed"; exit 1; }
 source "$root/tests/e2e/floppy_scenarios.sh"
 source "$root/tests/e2e/check_scenarios.sh"
+source "$root/tests/e2e/station_scenarios.sh"
 build_floppy_sets || { echo "e2e: cannot build the floppy sets"; echo "0 passed, 1 failed"; exit 1; }
 wine_stop_prefix "$work/template"
 echo "e2e: template prefix and packages ready in $(($(date +%s) - t0)) s"

@@ -6,6 +6,7 @@
 
 scenarios=(
   german_default_transform
+  renamed_program
   english_user_chooses_language
   close_language_dialog
   single_language_no_dialog
@@ -17,6 +18,7 @@ scenarios=(
   bootstrap_arguments_and_msi_folders
   bootstrap_failure_stops_walk
   bootstrap_program_cannot_start
+  bootstrap_program_asks_for_restart
   bootstrap_package_installed
   installdir_with_blank_and_log
   engine_update_winnt
@@ -45,6 +47,20 @@ sc_german_default_transform() {
   expect_log "prereq.exe|"
   expect_line "$dir/cwd/setup.log" "Property(S): TRANSFORMS = $(winpath "$medium")\\0007_l.mst" \
     "installer log"
+}
+
+# Vendors rename the program: its own folder is still the medium, with the
+# transforms and the Bootstrap folder beside it.
+sc_renamed_program() {
+  german_user
+  make_medium std.msi 0007 0009
+  add_program Bootstrap/prereq.exe
+  mv "$medium/SETUP.EXE" "$medium/MySetup.exe"
+  setup_name=MySetup.exe setup_run --answer
+  expect_code 0
+  expect_no_dialog
+  expect_installed
+  expect_log "prereq.exe|"
 }
 
 # No transform for English: the user picks from the offered languages, shown
@@ -234,6 +250,20 @@ sc_bootstrap_program_cannot_start() {
   expect_installed
 }
 
+# 3010 is a prerequisite's success that needs a restart: the walk goes on,
+# and the restart it owes becomes the run's exit code after the product's
+# successful installation.
+sc_bootstrap_program_asks_for_restart() {
+  make_medium std.msi 0009
+  add_program Bootstrap/a_exit3010.exe
+  add_program Bootstrap/b_after.exe
+  setup_run --answer
+  expect_code 3010
+  expect_no_dialog
+  expect_log "a_exit3010.exe|" "b_after.exe|"
+  expect_installed
+}
+
 # A package in Bootstrap\ is installed in-process, and the product as well.
 sc_bootstrap_package_installed() {
   make_medium std.msi 0009
@@ -395,7 +425,9 @@ sc_floppy_set_installs() {
     expect_eq "progress dialog buttons" "$(grep '^button:' <<<"$block" | sed 's/^button: -\?[0-9]* //' | tr '\n' ',')" \
       "Total ,Current Disk,Exit,"
     grep -q '^button: 1013 Exit$' <<<"$block" || fail "no Exit button 1013"
-    grep -Fxq 'static: 1016 Disk Number:     1' <<<"$block" ||
+    # The first dump may come a disk or two late on a loaded machine (a disk
+    # takes some 40 ms); the unit tests show that the label starts at 1.
+    grep -Eq '^static: 1016 Disk Number:     [1-3]$' <<<"$block" ||
       fail "first label: [$(grep '^static: 1016' <<<"$block")]"
     local s1011 s1012
     s1011=$(sed -n 's/^progress: 1011 style=\(0x[0-9A-F]*\) .*/\1/p' <<<"$block")

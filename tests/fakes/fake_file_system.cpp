@@ -1,8 +1,11 @@
 #include "fakes/fake_file_system.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <vector>
 
 namespace setup::testing {
 namespace {
@@ -12,16 +15,42 @@ std::string Lower(std::string s) {
   return s;
 }
 
-// "C:\a\b\" -> "C:\a\b"; several backslashes in a row count as one.
+// A path as Windows resolves it: "C:\a\b\" -> "C:\a\b"; several
+// backslashes in a row count as one; "." is dropped and ".." (or any
+// component of dots and blanks with two or more dots) takes away the
+// component before it, never the drive or share; other components lose
+// their trailing dots and blanks.
 std::string Normalise(const std::string& path) {
-  const std::size_t start = path.rfind("\\\\", 0) == 0 ? 2 : 0;  // a UNC path keeps its "\\"
-  std::string out = path.substr(0, start);
-  for (std::size_t i = start; i < path.size(); ++i) {
-    if (path[i] == '\\' && out.size() > start && out.back() == '\\') continue;
-    out += path[i];
+  const bool unc = path.rfind("\\\\", 0) == 0;
+  std::vector<std::string> parts;
+  std::string part;
+  auto flush = [&parts, &part] {
+    const bool dotsOnly = !part.empty() && part.find_first_not_of(". ") == std::string::npos;
+    if (dotsOnly) {
+      const bool up = std::count(part.begin(), part.end(), '.') >= 2;
+      if (up && parts.size() > 1) parts.pop_back();
+    } else if (!part.empty()) {
+      while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+      parts.push_back(part);
+    }
+    part.clear();
+  };
+  for (std::size_t i = unc ? 2 : 0; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == '\\') {
+      flush();
+    } else {
+      part += path[i];
+    }
   }
-  while (out.size() > start + 1 && out.back() == '\\') out.pop_back();
+  std::string out = unc ? "\\\\" : "";
+  for (std::size_t i = 0; i < parts.size(); ++i) out += (i ? "\\" : "") + parts[i];
   return out;
+}
+
+// The volume of a normalised path: "C:" or "\\srv\share".
+std::string VolumeOf(const std::string& path) {
+  std::size_t end = path.find('\\', path.rfind("\\\\", 0) == 0 ? path.find('\\', 2) + 1 : 0);
+  return Lower(path.substr(0, end));
 }
 
 std::string ParentOf(const std::string& path) {
@@ -86,7 +115,15 @@ class FakeReadableFile : public ReadableFile {
   }
   int64_t Read(void* buffer, std::size_t count) override {
     if (failReads_) return -1;
-    if (position_ >= data_.size()) return 0;
+    if (position_ >= data_.size()) {
+      // A caller that keeps reading at the end would spin for ever on a
+      // real file.
+      if (++readsAtEnd_ > 1000) {
+        ADD_FAILURE() << "read on and on at the end of a file";
+        return -1;
+      }
+      return 0;
+    }
     std::size_t n = std::min(count, data_.size() - position_);
     if (limit_) n = std::min(n, *limit_);
     std::memcpy(buffer, data_.data() + position_, n);
@@ -99,6 +136,7 @@ class FakeReadableFile : public ReadableFile {
   std::optional<std::size_t> limit_;
   bool failReads_ = false;
   std::size_t position_ = 0;
+  int readsAtEnd_ = 0;
 };
 
 }  // namespace
@@ -118,6 +156,7 @@ class FakeWritableFile : public WritableFile {
     }
     node->data.append(static_cast<const char*>(data), allowed);
     fs_.bytesWritten += allowed;
+    fs_.writtenPerVolume_[VolumeOf(Normalise(path_))] += allowed;
     return allowed == count;
   }
 
@@ -244,30 +283,28 @@ CreateFolderResult FakeFileSystem::CreateFolder(const std::string& path) {
 
 bool FakeFileSystem::RemoveFolder(const std::string& path) {
   removeFolderCalls.push_back(path);
-  std::string norm = Normalise(path);
-  Node* node = Find(norm);
+  const std::string norm = Normalise(path);
+  const Node* node = Find(norm);
   if (node == nullptr || !node->isFolder || !node->children.empty() || IsDriveRoot(norm))
     return false;
-  Node* parent = Find(ParentOf(norm));
-  if (parent != nullptr) {
-    auto& c = parent->children;
-    c.erase(std::remove(c.begin(), c.end(), Key(norm)), c.end());
-  }
-  nodes_.erase(Key(norm));
+  Unlink(norm);
   return true;
 }
 
 bool FakeFileSystem::RemoveFile(const std::string& path) {
-  std::string norm = Normalise(path);
-  Node* node = Find(norm);
+  const std::string norm = Normalise(path);
+  const Node* node = Find(norm);
   if (node == nullptr || node->isFolder) return false;
-  Node* parent = Find(ParentOf(norm));
-  if (parent != nullptr) {
+  Unlink(norm);
+  return true;
+}
+
+void FakeFileSystem::Unlink(const std::string& norm) {
+  if (Node* parent = Find(ParentOf(norm))) {
     auto& c = parent->children;
     c.erase(std::remove(c.begin(), c.end(), Key(norm)), c.end());
   }
   nodes_.erase(Key(norm));
-  return true;
 }
 
 bool FakeFileSystem::SetCurrentFolder(const std::string& path) {
@@ -280,15 +317,21 @@ bool FakeFileSystem::SetCurrentFolder(const std::string& path) {
 std::optional<uint64_t> FakeFileSystem::FreeSpace(const std::string& folder) {
   ++freeSpaceQueries;
   if (!IsFolder(folder)) return std::nullopt;
-  for (const auto& [path, bytes] : folderFreeSpace) {
-    if (Key(path) == Key(folder)) return bytes;
+  const std::string volume = VolumeOf(Normalise(folder));
+  std::optional<uint64_t> free = freeSpace;
+  for (const auto& [name, bytes] : volumeFreeSpace) {
+    if (Key(name) == volume) free = bytes;
   }
-  return freeSpace;
+  if (!free) return std::nullopt;
+  const uint64_t written = writtenPerVolume_[volume];
+  return *free > written ? *free - written : 0;
 }
 
-std::unique_ptr<ReadableFile> FakeFileSystem::OpenForReading(const std::string& path) {
+std::unique_ptr<ReadableFile> FakeFileSystem::OpenForReading(const std::string& path,
+                                                             FileSharing sharing) {
   if (beforeOpen) beforeOpen(path);
   if (unavailable.count(path) != 0) return nullptr;
+  if (sharing != FileSharing::ShareRead && heldByReader.count(path) != 0) return nullptr;
   const Node* node = Find(path);
   if (node == nullptr || node->isFolder) return nullptr;
   return std::make_unique<FakeReadableFile>(node->data, readLimit, unreadable.count(path) != 0);

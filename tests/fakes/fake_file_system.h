@@ -1,6 +1,8 @@
 // An in-memory file system with Windows path rules ('\' separators, names
-// compared without regard to case, listings in creation order) that can be
-// told to fail the way real disks do.
+// compared without regard to case, "." and ".." resolved, trailing dots and
+// blanks dropped, listings in creation order) that can be told to fail the
+// way real disks do. Free space belongs to a volume: every folder of a drive
+// or share shares it, and what is written there uses it up.
 #pragma once
 
 #include <cstdint>
@@ -31,7 +33,9 @@ class FakeFileSystem : public FileSystem {
   std::vector<std::string> List(const std::string& root) const;
 
   // Failure injection.
-  std::optional<uint64_t> freeSpace = uint64_t{1} << 40;  // nullopt: the query fails
+  // Free bytes of every volume not in volumeFreeSpace, before the writes of
+  // the test (nullopt: the query fails).
+  std::optional<uint64_t> freeSpace = uint64_t{1} << 40;
   std::optional<std::string> currentFolder = std::string("C:\\Work\\");
   std::optional<std::string> tempFolder = std::string("C:\\Temp\\");
   // Appends fail once this many bytes were written in all (the write that
@@ -43,9 +47,11 @@ class FakeFileSystem : public FileSystem {
   std::set<std::string> unavailable;
   // Files that open but whose reads fail (a bad sector).
   std::set<std::string> unreadable;
-  // Free space of particular folders (exact path, any case, trailing '\'
-  // ignored); other folders report freeSpace.
-  std::map<std::string, uint64_t> folderFreeSpace;
+  // Free bytes of particular volumes ("C:", "\\srv\share"; any case).
+  std::map<std::string, uint64_t> volumeFreeSpace;
+  // Files another program holds open for reading, sharing reading only:
+  // they open only with FileSharing::ShareRead.
+  std::set<std::string> heldByReader;
   // Called before each OpenForReading; may change the fake (insert a disk).
   std::function<void(const std::string& path)> beforeOpen;
 
@@ -67,7 +73,9 @@ class FakeFileSystem : public FileSystem {
   bool SetCurrentFolder(const std::string& path) override;
   std::optional<std::string> TempFolder() override { return tempFolder; }
   std::optional<uint64_t> FreeSpace(const std::string& folder) override;
-  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) override;
+  using FileSystem::OpenForReading;
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path,
+                                               FileSharing sharing) override;
   std::unique_ptr<WritableFile> OpenForAppending(const std::string& path) override;
 
   struct Node {
@@ -82,10 +90,13 @@ class FakeFileSystem : public FileSystem {
   static std::string Key(const std::string& path);
   Node* Find(const std::string& path);
   const Node* Find(const std::string& path) const;
+  // Takes the node of a normalised path out of the tree.
+  void Unlink(const std::string& norm);
   // Creates path (and parents when makeParents) as the given kind.
   Node* Create(const std::string& path, bool isFolder, bool makeParents);
 
   std::map<std::string, Node> nodes_;
+  std::map<std::string, uint64_t> writtenPerVolume_;
 };
 
 // Wildcard match of '*' and '?' without regard to case; "*.*" matches every

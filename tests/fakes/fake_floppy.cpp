@@ -1,5 +1,7 @@
 #include "fakes/fake_floppy.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 
 namespace setup::testing {
@@ -72,11 +74,14 @@ void FakeWorkerThreads::Send(uint32_t message, uintptr_t wParam, intptr_t lParam
   changed_.wait(lock, [&sent] { return sent.done; });
 }
 
-int FakeWorkerThreads::ShowDiskPrompt(const std::string& text, const std::string& caption) {
-  boxes_.Show(text, caption, box::kRetryCancel | box::kIconQuestion | box::kTopmost);
+int FakeWorkerThreads::ShowDiskPrompt(const std::string& text, const std::string& caption,
+                                      uint32_t style) {
+  boxes_.Show(text, caption, style);
   if (promptAnswer) return promptAnswer(text);
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait_for(lock, std::chrono::seconds(5), [this] { return promptCancelled_; });
+  if (!changed_.wait_for(lock, std::chrono::minutes(1), [this] { return promptCancelled_; })) {
+    ADD_FAILURE() << "a disk prompt was left open: nobody would ever answer it";
+  }
   promptCancelled_ = false;
   return box::kIdCancel;
 }

@@ -59,7 +59,8 @@ class FakeWorkerThreads : public WorkerThreads, private WorkerLink {
 
   bool failStart = false;
   // Answers a disk prompt on the worker thread; unset: wait until
-  // CancelPrompt (or 5 s) and answer Cancel.
+  // CancelPrompt and answer Cancel, as a message box nobody answers waits
+  // forever (a prompt left open for a minute fails the test).
   std::function<int(const std::string& text)> promptAnswer;
 
  private:
@@ -71,7 +72,7 @@ class FakeWorkerThreads : public WorkerThreads, private WorkerLink {
   };
   // WorkerLink, on the worker thread.
   void Send(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
-  int ShowDiskPrompt(const std::string& text, const std::string& caption) override;
+  int ShowDiskPrompt(const std::string& text, const std::string& caption, uint32_t style) override;
   // On the user-interface thread: handles one pending sent message.
   bool HandleOne();
   bool WaitForSent(uint32_t milliseconds);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/platform.h"
 
 namespace setup::testing {
@@ -28,6 +29,31 @@ class FakeProcessRunner : public ProcessRunner {
   std::function<void(const ProcessRun&)> onRun;
 };
 
+// One poll of a fake child: what the wait answers, what the exit code reads.
+struct WaitStep {
+  WaitResult wait;
+  std::optional<uint32_t> code;
+};
+
+// Starts children that answer the polls of steps in order; a poll past the
+// last step throws, so a wait that never ends fails the test.
+class FakeProcessStarter : public ProcessStarter {
+ public:
+  StartResult Create(const std::string& program, const std::string& arguments) override;
+  StartResult ShellStart(const std::string& program, const std::string& arguments) override;
+  void Pause(uint32_t milliseconds) override { pauses.push_back(milliseconds); }
+
+  uint32_t createError = 0;  // 0: Create starts the child
+  uint32_t shellError = 0;   // 0: ShellExecute starts the child
+  std::vector<WaitStep> steps{{WaitResult::Signalled, 0}};
+  std::vector<std::string> calls;  // "Create program|arguments", "ShellExecute ..."
+  std::vector<uint32_t> pauses;
+  std::size_t polls = 0;
+
+ private:
+  StartResult Start(uint32_t error);
+};
+
 class FakeSystemInfo : public SystemInfo {
  public:
   std::optional<std::string> ModulePath() override { return modulePath; }
@@ -35,6 +61,7 @@ class FakeSystemInfo : public SystemInfo {
   std::optional<FileVersion> GetFileVersion(const std::string& path) override;
   OsVersion GetOsVersion() override { return os; }
   uint16_t UserDefaultLangId() override { return langId; }
+  bool WindowStationVisible() override { return windowStationVisible; }
 
   std::optional<std::string> modulePath = std::string("D:\\SETUP.EXE");
   std::optional<std::string> systemFolder = std::string("C:\\Windows\\System32");
@@ -42,6 +69,7 @@ class FakeSystemInfo : public SystemInfo {
       {"C:\\Windows\\System32\\msi.dll", FileVersion{(4u << 16) | 5u, (6001u << 16) | 22308u}}};
   OsVersion os{2, 6, 1, 7601, "Service Pack 1"};
   uint16_t langId = 1033;
+  bool windowStationVisible = true;
 };
 
 }  // namespace setup::testing

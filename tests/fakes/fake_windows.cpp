@@ -1,5 +1,7 @@
 #include "fakes/fake_windows.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cctype>
 
@@ -56,7 +58,9 @@ void FakeControllerWindow::RunMessageLoop() {
     if (queue.empty()) {
       if (waitForSent && waitForSent()) continue;
       if (!user || !user()) {
+        // A real loop would wait here for ever.
         loopStalled = true;
+        if (!stallExpected) ADD_FAILURE() << "the run posted no quit message and would hang";
         return;
       }
       continue;

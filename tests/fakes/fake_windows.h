@@ -54,8 +54,9 @@ class FakeControllerWindow : public ControllerWindow {
   enum class Posted { SetupInstall, Quit };
   std::deque<Posted> queue;
   // Acts for the user whenever the loop has nothing to deliver; returns
-  // false when the user has nothing more to do (the loop then gives up and
-  // loopStalled is set, instead of hanging).
+  // false when the user has nothing more to do. A real loop would then hang:
+  // this one sets loopStalled and returns, and fails the test unless
+  // stallExpected.
   std::function<bool()> user;
   // Set by a fake worker: handles one message the worker sent (true when
   // there was one), and waits a while for the next one.
@@ -65,6 +66,7 @@ class FakeControllerWindow : public ControllerWindow {
   bool exists = false;
   bool loopRan = false;
   bool loopStalled = false;
+  bool stallExpected = false;
   int setupInstallSends = 0;
 
   ControllerDialog& Controller() { return *controller_; }

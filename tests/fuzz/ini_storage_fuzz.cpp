@@ -55,7 +55,8 @@ class OneFileSystem : public FileSystem {
   bool SetCurrentFolder(const std::string&) override { return false; }
   std::optional<std::string> TempFolder() override { return std::nullopt; }
   std::optional<uint64_t> FreeSpace(const std::string&) override { return std::nullopt; }
-  std::unique_ptr<ReadableFile> OpenForReading(const std::string&) override {
+  using FileSystem::OpenForReading;
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string&, FileSharing) override {
     return std::make_unique<BytesFile>(data_, limit_);
   }
   std::unique_ptr<WritableFile> OpenForAppending(const std::string&) override { return nullptr; }

@@ -274,6 +274,15 @@ TEST_F(DiskSetCopierTest, FailuresEndTheCopyWithoutAMessage) {
       {"volume read error", [](FakeFileSystem& f) { f.unreadable.insert(Volume(2)); }, ""},
       {"volume shorter than the manifest says",
        [](FakeFileSystem& f) { f.AddFile(Volume(2), "short"); }, "short"},
+      // Another disk put in between the measure and the copy: the read ends
+      // early and the copy must not wait for bytes that never come.
+      {"volume shrinks after it was measured",
+       [](FakeFileSystem& f) {
+         f.beforeOpen = [&f, opens = 0](const std::string& path) mutable {
+           if (path == Volume(2) && ++opens == 2) f.AddFile(Volume(2), "short");
+         };
+       },
+       "short"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -551,16 +560,23 @@ TEST_F(DiskSetCopierTest, AStopRequestEndsTheCopyBetweenChunksAndAtPrompts) {
 }
 
 TEST_F(DiskSetCopierTest, AStopRequestEndsTheRetryLoopOfAMissingDisk) {
-  SetManifest("1,a,4\n");
-  files.unavailable.insert(Volume(1));
-  DiskSetCopier copier(state);
-  int asked = 0;
-  copier.SetPromptCallback([&](int, bool) {
-    if (++asked == 3) copier.RequestStop();
-    return true;
-  });
-  EXPECT_FALSE(copier.Start());
-  EXPECT_EQ(asked, 3);
+  // A volume that another program is reading counts as missing: volumes
+  // are opened without sharing.
+  for (bool held : {false, true}) {
+    SCOPED_TRACE(held);
+    ResetFiles();
+    SetManifest("1,a,4\n");
+    SetVolumes(Bytes(4, 1), {4});
+    (held ? files.heldByReader : files.unavailable).insert(Volume(1));
+    DiskSetCopier copier(state);
+    int asked = 0;
+    copier.SetPromptCallback([&](int, bool) {
+      if (++asked == 3) copier.RequestStop();
+      return true;
+    });
+    EXPECT_FALSE(copier.Start());
+    EXPECT_EQ(asked, 3);
+  }
 }
 
 TEST_F(DiskSetCopierTest, RemoveCreatedFoldersRemovesEmptyFoldersInnermostFirst) {
@@ -584,9 +600,12 @@ TEST_F(DiskSetCopierTest, RemoveCreatedFoldersRemovesEmptyFoldersInnermostFirst)
 }
 
 TEST_F(DiskSetCopierTest, RemoveExtractedFilesLeavesNothingOfTheRunAndTouchesNothingElse) {
-  SetManifest("1,a.txt,2\n2,sub\\deep\\b.txt,2\n7,..\\victim.txt,0\n8,\\abs.txt,0\n");
+  SetManifest(
+      "1,a.txt,2\n2,sub\\deep\\b.txt,2\n7,..\\victim.txt,0\n8,\\abs.txt,0\n"
+      "9,..\\Empty\\x.txt,0\n");
   SetVolumes("abcd", {4});
   files.AddFile("C:\\Temp\\victim.txt", "keep");
+  files.AddFolder("C:\\Temp\\Empty");  // someone else's, empty
   files.AddFile("C:\\Temp\\a.txt", "another program's file of the same name");
   files.AddFile("C:\\abs.txt", "keep");
   DiskSetCopier copier(state);
@@ -598,6 +617,7 @@ TEST_F(DiskSetCopierTest, RemoveExtractedFilesLeavesNothingOfTheRunAndTouchesNot
   EXPECT_EQ(files.Content("C:\\Temp\\victim.txt"), "keep");
   EXPECT_EQ(files.Content("C:\\Temp\\a.txt"), "another program's file of the same name");
   EXPECT_EQ(files.Content("C:\\abs.txt"), "keep");
+  EXPECT_TRUE(files.IsFolder("C:\\Temp\\Empty"));
   EXPECT_EQ(state.manifest.Count(), 0u);
 }
 

@@ -180,5 +180,26 @@ TEST(FolderQueries, EndInExactlyOneBackslashAndKeepTheOldTextOnFailure) {
   EXPECT_EQ(out, "E:\\Old\\");
 }
 
+TEST(VolumeRoot, DriveAndUncPathsGiveTheirRootOthersNone) {
+  const struct {
+    const char* path;
+    const char* root;
+  } rows[] = {
+      {"C:\\Temp\\Setup\\", "C:\\"},
+      {"c:", "c:\\"},
+      {"\\\\server\\share\\Temp\\", "\\\\server\\share\\"},
+      {"\\\\server\\share", "\\\\server\\share\\"},
+      {"\\\\server\\", ""},
+      {"\\\\server", ""},
+      {"\\\\\\share\\", ""},
+      {"Temp\\Setup", ""},
+      {"", ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.path);
+    EXPECT_EQ(VolumeRoot(row.path), row.root);
+  }
+}
+
 }  // namespace
 }  // namespace setup

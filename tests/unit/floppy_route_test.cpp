@@ -2,7 +2,10 @@
 // own thread and talks to the controller only through "sent" messages.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 #include "fakes/fake_machine.h"
 
@@ -10,6 +13,7 @@ namespace setup {
 namespace {
 
 using namespace setup::testing;
+using namespace std::chrono_literals;
 
 struct File {
   std::string path;
@@ -102,27 +106,41 @@ TEST_F(FloppyRoute, AMissingDiskIsAskedForUntilItIsThere) {
 }
 
 TEST_F(FloppyRoute, CancelAtTheDiskPromptFailsTheCopy) {
-  MakeStandardSet();
-  fs.RemoveFile("D:\\Disk.2");
-  threads.promptAnswer = [](const std::string&) { return box::kIdCancel; };
-  EXPECT_EQ(Start(), 1603u);
-  EXPECT_EQ(Shown(),
-            (std::vector<std::string>{
-                "Please Insert Disk: Please insert disk number 2     ",
-                "Installation Error: Error copying files from disks. Installation failed."}));
-  EXPECT_TRUE(processes.runs.empty());
-  EXPECT_EQ(fs.List("C:\\Temp"), std::vector<std::string>{});
+  // Cancel, or a prompt that could not be shown at all (0): only Retry asks
+  // again.
+  for (int answer : {box::kIdCancel, 0}) {
+    SCOPED_TRACE(answer);
+    FloppyWorld w;
+    w.MakeStandardSet();
+    w.fs.RemoveFile("D:\\Disk.2");
+    w.threads.promptAnswer = [answer](const std::string&) { return answer; };
+    EXPECT_EQ(w.Start(), 1603u);
+    EXPECT_EQ(w.Shown(),
+              (std::vector<std::string>{
+                  "Please Insert Disk: Please insert disk number 2     ",
+                  "Installation Error: Error copying files from disks. Installation failed."}));
+    EXPECT_TRUE(w.processes.runs.empty());
+    EXPECT_EQ(w.fs.List("C:\\Temp"), std::vector<std::string>{});
+  }
 }
 
 TEST_F(FloppyRoute, ExitDuringTheCopyEndsQuietly) {
-  MakeStandardSet();
-  progress.afterProgress = [&] {
-    if (progress.events.size() == 3) progress.dialog->OnExitPressed();
-  };
-  EXPECT_EQ(Start(), 1602u);
-  EXPECT_TRUE(Shown().empty());
-  EXPECT_TRUE(processes.runs.empty());
-  EXPECT_EQ(fs.List("C:\\Temp"), std::vector<std::string>{});
+  // Exit pressed while the Total bar (event 2) or the disk bar (event 3) is
+  // updated: either update hands the request to the worker, which stops
+  // before its next disk update.
+  for (std::size_t pressedAt : {2u, 3u}) {
+    SCOPED_TRACE(pressedAt);
+    FloppyWorld w;
+    w.MakeStandardSet();
+    w.progress.afterProgress = [&w, pressedAt] {
+      if (w.progress.events.size() == pressedAt) w.progress.dialog->OnExitPressed();
+    };
+    EXPECT_EQ(w.Start(), 1602u);
+    EXPECT_EQ(w.progress.events.size(), pressedAt == 2 ? 2u : 4u);
+    EXPECT_TRUE(w.Shown().empty());
+    EXPECT_TRUE(w.processes.runs.empty());
+    EXPECT_EQ(w.fs.List("C:\\Temp"), std::vector<std::string>{});
+  }
 }
 
 TEST_F(FloppyRoute, CloseDuringTheCopyOrAtAPromptStopsTheWorkerAndCleansUp) {
@@ -133,6 +151,8 @@ TEST_F(FloppyRoute, CloseDuringTheCopyOrAtAPromptStopsTheWorkerAndCleansUp) {
     if (atPrompt) {
       w.fs.RemoveFile("D:\\Disk.2");  // the prompt waits until it is cancelled
     } else {
+      // Sixty chunks: the loop takes the posted quit between two of them.
+      w.MakeSet({{"Setup.msi", std::string(60 * 51200, 'p')}}, 1457664);
       w.progress.afterProgress = [&w] {
         if (w.progress.events.size() == 2) w.window.Controller().OnSysCommand(0xF060);
       };
@@ -143,6 +163,7 @@ TEST_F(FloppyRoute, CloseDuringTheCopyOrAtAPromptStopsTheWorkerAndCleansUp) {
     };
     EXPECT_EQ(w.Start(), 1602u);
     EXPECT_EQ(w.boxes.Shown().size(), atPrompt ? 1u : 0u);  // the prompt, answered Cancel
+    EXPECT_LT(w.fs.bytesWritten, 193000u);                  // the copy did not run on
     EXPECT_TRUE(w.processes.runs.empty());
     EXPECT_EQ(w.fs.List("C:\\Temp"), std::vector<std::string>{});
     EXPECT_FALSE(w.progress.exists);
@@ -155,7 +176,8 @@ TEST_F(FloppyRoute, AnExceptionOutOfTheLoopStillStopsTheWorkerFirst) {
   window.user = []() -> bool { throw std::runtime_error("lost"); };
   EXPECT_THROW(Start(), std::runtime_error);
   EXPECT_FALSE(window.exists);
-  EXPECT_EQ(boxes.Shown().size(), 1u);  // the prompt, answered Cancel
+  EXPECT_EQ(boxes.Shown().size(), 1u);                         // the prompt, answered Cancel
+  EXPECT_EQ(fs.List("C:\\Temp"), std::vector<std::string>{});  // and the copy removed
 }
 
 TEST_F(FloppyRoute, TooLittleSpaceAsksForAnotherFolder) {
@@ -179,6 +201,29 @@ TEST_F(FloppyRoute, TooLittleSpaceAsksForAnotherFolder) {
   EXPECT_NE(elsewhere.Installs()[0].find("/I \"E:\\New\\Tmp\\"), std::string::npos);
   // The folder the check had to create is removed with the run's files.
   EXPECT_FALSE(elsewhere.fs.Exists("E:\\New\\Tmp"));
+}
+
+TEST_F(FloppyRoute, OnAnInvisibleWindowStationNeitherPromptNorDialogWaits) {
+  struct Row {
+    std::string what;
+    std::function<void(FloppyWorld&)> arrange;
+    uint32_t exitCode;
+  } rows[] = {
+      {"the disk prompt takes Cancel", [](FloppyWorld& w) { w.fs.RemoveFile("D:\\Disk.2"); }, 1603},
+      {"the free-space dialog takes Exit", [](FloppyWorld& w) { w.fs.freeSpace = 1000; }, 1602},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    FloppyWorld w;
+    w.system.windowStationVisible = false;
+    w.MakeStandardSet();
+    row.arrange(w);
+    EXPECT_EQ(w.Start(), row.exitCode);
+    EXPECT_TRUE(w.Shown().empty());
+    EXPECT_TRUE(w.tempSpace.shownPaths.empty());
+    EXPECT_TRUE(w.processes.runs.empty());
+    EXPECT_EQ(w.fs.List("C:\\Temp"), std::vector<std::string>{});
+  }
 }
 
 TEST_F(FloppyRoute, FailuresBeforeAndDuringTheCopyHaveTheirMessages) {
@@ -226,6 +271,57 @@ TEST_F(FloppyRoute, AnUnsafeManifestPathTouchesNothingOutside) {
                 "Installation Error: Error copying files from disks. Installation failed."}));
   EXPECT_EQ(fs.Content("C:\\outside.txt"), std::optional<std::string>("mine"));
   EXPECT_EQ(fs.Content("C:\\Temp\\outside.txt"), std::optional<std::string>("mine too"));
+}
+
+// Message 11 is a failure of the run, whatever the user does next.
+TEST_F(FloppyRoute, MessageElevenThenCloseStillEndsAsAFailure) {
+  MakeStandardSet();
+  progress.afterProgress = [this] { fs.freeSpace = 1000; };
+  std::atomic<bool> diskFull{false};
+  std::atomic<bool> closed{false};
+  boxes.answer = [&](const ShownBox&) {
+    diskFull = true;  // the box stays up until the Close below
+    for (int i = 0; i < 500 && !closed; ++i) std::this_thread::sleep_for(10ms);
+    return box::kIdOk;
+  };
+  window.user = [&] {
+    for (int i = 0; i < 500 && !diskFull; ++i) std::this_thread::sleep_for(10ms);
+    if (closed || !diskFull) return false;
+    window.Controller().OnSysCommand(0xF060);
+    closed = true;
+    return true;
+  };
+  EXPECT_EQ(Start(), 1603u);
+  EXPECT_EQ(
+      Shown(),
+      (std::vector<std::string>{"Installation Error: Not enough free space for temporary files."}));
+  EXPECT_EQ(fs.List("C:\\Temp"), std::vector<std::string>{});
+}
+
+// A set that cannot be copied is refused before the user is asked for room
+// for it.
+TEST_F(FloppyRoute, AnUncopyableSetIsRefusedBeforeTheFreeSpaceCheck) {
+  struct Row {
+    std::string what, manifest;
+  } rows[] = {
+      {"a size near 2^63", "1,Setup.msi,99999999999999999999\r\n"},
+      {"a set of 2^31 bytes", "1,Setup.msi,2147483000\r\n2,Data.cab,648\r\n"},
+      {"an unsafe entry", "1,Setup.msi,10\r\n2,..\\up.txt,10\r\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    FloppyWorld w;
+    w.fs.AddFile("D:\\Files.id", row.manifest);
+    w.fs.AddFile("D:\\Disk.1", std::string(20, 'x'));
+    w.fs.freeSpace = 1000;
+    EXPECT_EQ(w.Start(), 1603u);
+    EXPECT_EQ(w.Shown(),
+              (std::vector<std::string>{
+                  "Installation Error: Error copying files from disks. Installation failed."}));
+    EXPECT_TRUE(w.tempSpace.shownPaths.empty());
+    EXPECT_EQ(w.progress.created, 0);
+    EXPECT_EQ(w.fs.List("C:\\Temp"), std::vector<std::string>{});
+  }
 }
 
 }  // namespace

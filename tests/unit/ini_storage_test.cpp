@@ -158,6 +158,16 @@ TEST(IniStorageTest, FailuresKeepEntriesAndReachOnlyAnAttachedSwitchedOnSink) {
   EXPECT_EQ(Enumerate(store), (Entries{{"1", "1,a"}}));
 }
 
+TEST(IniStorageTest, AFileAnotherProgramIsReadingStillLoads) {
+  FakeFileSystem files;
+  files.AddFile(kPath, "1,a\n");
+  files.heldByReader.insert(kPath);
+  IniStorage store(files);
+  store.SetFile(kPath);
+  EXPECT_TRUE(store.Load(false));
+  EXPECT_EQ(Enumerate(store), (Entries{{"1", "1,a"}}));
+}
+
 TEST(IniStorageTest, LookupNormalisesTheCallersKey) {
   FakeFileSystem files;
   files.AddFile(kPath, "2,b.txt,20\nabc,x\n");

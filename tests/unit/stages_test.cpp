@@ -2,7 +2,9 @@
 // the user sees, what is started, and the exit code.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <new>
 
 #include "fakes/fake_machine.h"
 
@@ -66,6 +68,10 @@ TEST_F(Run, TheUserChoosesFromASortedListWithTheFirstPreselected) {
   };
   EXPECT_EQ(Start(), 0u);
   EXPECT_EQ(listed, (std::vector<std::string>{"Deutsch", "espanol", "Francais"}));
+  // The package is only read.
+  EXPECT_EQ(std::count(automation.state.calls.begin(), automation.state.calls.end(),
+                       "OpenDatabase(D:\\Product.msi,0)"),
+            1);
   EXPECT_EQ(preselected, 0);
   EXPECT_EQ(window.setupInstallSends, 1);
   EXPECT_EQ(Installs(),
@@ -77,6 +83,8 @@ TEST_F(Run, UnattendedRunsTakeEnglishOrEndWithMessageEight) {
   fs.AddFile("D:\\Bootstrap\\prereq.exe");
   fs.AddFile("D:\\0009_l.mst");
   system.langId = 0x040C;  // French: no transform of its own
+  // Only the row named exactly "English" counts.
+  automation.state.packages["D:\\Product.msi"].push_back({"Lang0014", "English (UK)"});
   automation.state.packages["D:\\Product.msi"].push_back({"Lang0009", "English"});
   EXPECT_EQ(Start({"/s"}), 0u);
   EXPECT_EQ(BootstrapRuns(), (std::vector<std::string>{"D:\\Bootstrap\\prereq.exe|/q"}));
@@ -236,6 +244,48 @@ TEST_F(Run, BootstrapWalkStopsAtAFailingProgramButTheProductIsInstalled) {
   EXPECT_TRUE(unstartable.BootstrapRuns().empty());
   EXPECT_EQ(unstartable.Installs().size(), 1u);
   unstartable.ExpectNothingLeftOpen();
+
+  // A failure while a nested folder is searched closes every search.
+  World throwing;
+  throwing.fs.AddFile("D:\\0009_l.mst");
+  throwing.automation.state.packages["D:\\Product.msi"] = {{"Lang0009", "English"}};
+  throwing.fs.AddFile("D:\\Bootstrap\\Tools\\boom.exe");
+  throwing.fs.AddFile("D:\\Bootstrap\\Tools\\later.exe");
+  throwing.processes.onRun = [](const ProcessRun&) { throw std::bad_alloc(); };
+  EXPECT_EQ(throwing.Start(), 1603u);
+  EXPECT_EQ(throwing.Shown(), (std::vector<std::string>{"Error: Internal error number .."}));
+  EXPECT_TRUE(throwing.Installs().empty());
+  throwing.ExpectNothingLeftOpen();
+}
+
+TEST_F(Run, APrerequisiteThatAsksForARestartHasSucceeded) {
+  struct Row {
+    uint32_t prerequisite, msiexec, exitCode;
+    std::vector<std::string> runs;
+  } rows[] = {
+      {3010, 0, 3010, {"D:\\Bootstrap\\a.exe|", "D:\\Bootstrap\\b.exe|"}},
+      {3010, 1603, 1603, {"D:\\Bootstrap\\a.exe|", "D:\\Bootstrap\\b.exe|"}},
+      {1641, 0, 0, {"D:\\Bootstrap\\a.exe|"}},
+      {0, 0, 0, {"D:\\Bootstrap\\a.exe|", "D:\\Bootstrap\\b.exe|"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::to_string(row.prerequisite) + "/" + std::to_string(row.msiexec));
+    World r;
+    r.fs.AddFile("D:\\0009_l.mst");
+    r.automation.state.packages["D:\\Product.msi"] = {{"Lang0009", "English"}};
+    r.fs.AddFile("D:\\Bootstrap\\a.exe");
+    r.fs.AddFile("D:\\Bootstrap\\b.exe");
+    r.processes.exitCodes["D:\\Bootstrap\\a.exe"] = row.prerequisite;
+    r.processes.exitCodes[kMsiexec] = row.msiexec;
+    EXPECT_EQ(r.Start(), row.exitCode);
+    EXPECT_EQ(r.BootstrapRuns(), row.runs);
+    EXPECT_EQ(r.Installs().size(), 1u);
+  }
+  // Without the installation the run's own failure decides.
+  World unchosen;
+  unchosen.fs.AddFile("D:\\Bootstrap\\a.exe");
+  unchosen.processes.exitCodes["D:\\Bootstrap\\a.exe"] = 3010;
+  EXPECT_EQ(unchosen.Start({"/s"}), 1603u);
 }
 
 TEST_F(Run, TheInstallersOwnExitCodeIsTheRunsExitCode) {
@@ -248,6 +298,35 @@ TEST_F(Run, TheInstallersOwnExitCodeIsTheRunsExitCode) {
                             "INSTALLDIR=\"C:\\Program Files\\X\""}));
   EXPECT_EQ(Shown(), (std::vector<std::string>{
                          "Installation Error: A reboot is required to complete the install."}));
+}
+
+TEST_F(Run, OnAnInvisibleWindowStationNoWindowWaitsForAPerson) {
+  struct Row {
+    std::string what;
+    std::function<void(World&)> arrange;
+    std::size_t installs;
+  } rows[] = {
+      {"message 4", [](World& r) { r.fs.RemoveFile("D:\\Product.msi"); }, 0},
+      {"the language dialog makes no choice", [](World&) {}, 0},
+      {"an internal error", [](World& r) { r.view.failCreate = true; }, 0},
+      {"msiexec's code in words",
+       [](World& r) {
+         r.fs.AddFile("D:\\0009_l.mst");
+         r.processes.exitCodes[kMsiexec] = 1603;
+       },
+       1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    World r;
+    r.system.windowStationVisible = false;
+    row.arrange(r);
+    EXPECT_EQ(r.Start(), 1603u);
+    EXPECT_TRUE(r.Shown().empty());
+    EXPECT_FALSE(r.view.shown);
+    EXPECT_EQ(r.Installs().size(), row.installs);
+    r.ExpectNothingLeftOpen();
+  }
 }
 
 TEST_F(Run, AMissingTransformForTheChosenLanguageStartsNoInstaller) {
@@ -269,16 +348,21 @@ TEST_F(Run, CloseCommandWhileTheDialogIsUpLeavesWithoutInstalling) {
   EXPECT_EQ(Start(), 1602u);
   EXPECT_TRUE(processes.runs.empty());
   EXPECT_TRUE(Shown().empty());
-  // Other system commands only get the default processing.
-  World minimise;
-  minimise.window.user = [&minimise] {
-    if (!minimise.view.shown) return false;
-    minimise.view.shown = false;
-    minimise.window.Controller().OnSysCommand(0xF020);
-    return false;
-  };
-  minimise.Start();
-  EXPECT_TRUE(minimise.window.loopStalled);
+  // Other system commands only get the default processing; the whole id is
+  // compared, so SC_CLOSE with low bits set is not a Close.
+  for (uint32_t command : {0xF020u, 0xF061u}) {
+    SCOPED_TRACE(command);
+    World other;
+    other.window.stallExpected = true;
+    other.window.user = [&other, command] {
+      if (!other.view.shown) return false;
+      other.view.shown = false;
+      other.window.Controller().OnSysCommand(command);
+      return true;  // the loop goes on, and would take a quit posted now
+    };
+    other.Start();
+    EXPECT_TRUE(other.window.loopStalled);
+  }
 }
 
 TEST_F(Run, AManifestBesideTheProgramIsNotSupportedYet) {
@@ -290,6 +374,21 @@ TEST_F(Run, AManifestBesideTheProgramIsNotSupportedYet) {
   EXPECT_FALSE(window.loopRan);
 }
 
+// The chosen index is capped, as the dialog's data exchange does.
+TEST(LanguageDialogChoice, TheIndexIsCappedAndTheCodeGivesThePrefix) {
+  FakeLanguageView view;
+  LanguageDialog dialog(view);
+  view.Create();
+  for (int selection : {0, 12000}) {
+    SCOPED_TRACE(selection);
+    view.AddLanguage("Deutsch", "0007");  // OK empties the list
+    view.Select(selection);
+    dialog.OnOK();
+    EXPECT_EQ(dialog.selectedIndex, selection == 0 ? 0 : kMaxLanguageIndex);
+    EXPECT_EQ(dialog.languagePrefix, "0007_");
+  }
+}
+
 TEST(SourceFolder, FromTheModulePath) {
   struct Row {
     std::string module, folder;
@@ -299,6 +398,9 @@ TEST(SourceFolder, FromTheModulePath) {
       {"C:\\SETUP.EXE\\Setup.Exe", "C:\\SETUP.EXE\\"},
       {"C:\\Media\\install.exe", "C:\\Media\\"},
       {"C:\\SETUP.EXE\\other.exe", "C:\\SETUP.EXE\\"},
+      // A renamed program: still its own folder, not a cut name.
+      {"D:\\MySetup.exe", "D:\\"},
+      {"\\\\srv\\share\\Disk1\\ProductSETUP.EXE", "\\\\srv\\share\\Disk1\\"},
       {"setup.exe", ""},
       {"", ""},
   };

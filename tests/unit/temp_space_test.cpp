@@ -97,7 +97,10 @@ TEST_F(TempSpaceTest, FreeSpaceMustExceedRequiredPlusTheMargin) {
                                          {5000, 105000, true},
                                          {5000, 105001, false},
                                          {int64_t{3} << 31, (uint64_t{3} << 31) + 100001, false},
-                                         {-200000, 0, false}}) {
+                                         {-200000, 0, false},
+                                         // No wrap-around near 2^63.
+                                         {INT64_MAX - 10, 1000, true},
+                                         {INT64_MAX, uint64_t{1} << 63, true}}) {
     SCOPED_TRACE(std::to_string(row.required) + " " + std::to_string(row.free));
     files.freeSpace = row.free;
     view.shown.clear();
@@ -126,11 +129,11 @@ TEST_F(TempSpaceTest, TheUsersChoices) {
     bool created;
     std::size_t dialogs;
   };
-  // C:\Temp is too small; C:\Big and anything created on D: are big enough;
-  // C:\Small is too small; Q: does not exist, so nothing can be created there.
+  // C: (with C:\Temp) and E: are too small, F: and D: big enough; Q: does
+  // not exist, so nothing can be created there.
   const std::vector<Row> rows = {
       {"exit at once", {{Result::Exit, ""}}, false, "C:\\Temp\\", false, 1},
-      {"an existing big folder", {{Result::Ok, "C:\\Big\\"}}, true, "C:\\Big\\", false, 1},
+      {"an existing big folder", {{Result::Ok, "F:\\Big\\"}}, true, "F:\\Big\\", false, 1},
       {"a new folder is created",
        {{Result::Ok, "D:\\New\\Deeper\\"}},
        true,
@@ -138,33 +141,46 @@ TEST_F(TempSpaceTest, TheUsersChoices) {
        true,
        1},
       {"too small, then exit",
-       {{Result::Ok, "C:\\Small\\"}, {Result::Exit, ""}},
+       {{Result::Ok, "E:\\Small\\"}, {Result::Exit, ""}},
        false,
        "C:\\Temp\\",
        false,
        2},
-      {"cannot be created, then big",
-       {{Result::Ok, "Q:\\x\\"}, {Result::Ok, "C:\\Big\\"}},
+      // The folder that was finally accepted existed: it is the user's.
+      {"cannot be created, then an existing big one",
+       {{Result::Ok, "Q:\\x\\"}, {Result::Ok, "F:\\Big\\"}},
        true,
-       "C:\\Big\\",
-       true,  // the flag is not reset between passes
+       "F:\\Big\\",
+       false,
        2},
-      {"created but too small, then exit",
-       {{Result::Ok, "C:\\Temp\\Made\\"}, {Result::Exit, ""}},
+      {"created on a small volume, then exit",
+       {{Result::Ok, "E:\\Made\\"}, {Result::Exit, ""}},
        false,
        "C:\\Temp\\",
        false,
+       2},
+      {"created on a small volume, then an existing big one",
+       {{Result::Ok, "E:\\Made\\"}, {Result::Ok, "F:\\Big\\"}},
+       true,
+       "F:\\Big\\",
+       false,
+       2},
+      {"an existing small one, then a new big one",
+       {{Result::Ok, "E:\\Small\\"}, {Result::Ok, "D:\\New\\"}},
+       true,
+       "D:\\New\\",
+       true,
        2},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     FakeFileSystem fresh;
     files = fresh;
-    files.AddFolder("C:\\Big");
-    files.AddFolder("C:\\Small");
+    files.AddFolder("F:\\Big");
+    files.AddFolder("E:\\Small");
     files.AddFolder("D:");
     files.freeSpace = 5000000;
-    files.folderFreeSpace = {{"C:\\Temp", 1000}, {"C:\\Small", 2000}, {"C:\\Temp\\Made", 3000}};
+    files.volumeFreeSpace = {{"C:", 1000}, {"E:", 2000}};
     view.answers = row.answers;
     view.shown.clear();
     folder = "C:\\Temp\\";
@@ -172,6 +188,7 @@ TEST_F(TempSpaceTest, TheUsersChoices) {
     EXPECT_EQ(Check(1000000), row.result);
     EXPECT_EQ(folder, row.folder);
     EXPECT_EQ(created, row.created);
+    EXPECT_FALSE(files.Exists("E:\\Made"));  // made, refused, removed again
     EXPECT_EQ(view.shown.size(), row.dialogs);
     // Every pass shows the folder passed in, never the last choice.
     EXPECT_EQ(std::set<std::string>(view.shown.begin(), view.shown.end()),

@@ -26,26 +26,8 @@
 
 namespace {
 
-class RecordingBoxes : public setup::MessageBoxes {
- public:
-  int Show(const std::string& text, const std::string& caption, uint32_t) override {
-    shown.push_back(caption + ": " + text);
-    return setup::box::kIdOk;
-  }
-  std::vector<std::string> shown;
-};
-
-// A run with the real Win32 services and windows; only the message boxes of
-// the main thread are recorded instead of shown.
-struct TestRun {
-  setup::win32::Win32FileSystem files;
-  setup::win32::Win32ProcessRunner processes;
-  setup::win32::Win32SystemInfo system;
-  RecordingBoxes boxes;
-  setup::win32::ResourceStringCatalogue catalogue;
-  setup::win32::ComAutomation automation;
-  setup::Services services{files, processes, system, boxes, catalogue, automation};
-  setup::SetupContext context{services};
+// A run with the real Win32 services and windows.
+struct TestRun : Win32Machine {
   setup::win32::Win32LanguageDialogView languageView;
   setup::win32::Win32ControllerWindow window{languageView};
   setup::win32::Win32ExtractProgressView progress{window};

@@ -1,5 +1,6 @@
-// What the Win32 test programs share: GoogleTest and scratch files. Each
-// program includes it once.
+// What the Win32 test programs share: GoogleTest, scratch files, and a
+// machine of real Win32 services whose message boxes are recorded instead
+// of shown. Each program includes it once.
 #pragma once
 
 #include <windows.h>
@@ -7,8 +8,17 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <new>
 #include <sstream>
 #include <string>
+#include <vector>
+
+#include "app/setup_context.h"
+#include "installer/dispatch_win32.h"
+#include "support/file_system_win32.h"
+#include "support/message_boxes_win32.h"
+#include "support/process_runner_win32.h"
+#include "support/system_info_win32.h"
 
 namespace {
 
@@ -29,6 +39,28 @@ const std::string& Root() {
   }();
   return root;
 }
+
+class RecordingBoxes : public setup::MessageBoxes {
+ public:
+  int Show(const std::string& text, const std::string& caption, uint32_t) override {
+    shown.push_back(caption + ": " + text);
+    if (throwOnFirst && shown.size() == 1) throw std::bad_alloc();
+    return setup::box::kIdOk;
+  }
+  std::vector<std::string> shown;
+  bool throwOnFirst = false;
+};
+
+struct Win32Machine {
+  setup::win32::Win32FileSystem files;
+  setup::win32::Win32ProcessRunner processes;
+  setup::win32::Win32SystemInfo system;
+  RecordingBoxes boxes;
+  setup::win32::ResourceStringCatalogue catalogue;
+  setup::win32::ComAutomation automation;
+  setup::Services services{files, processes, system, boxes, catalogue, automation};
+  setup::SetupContext context{services};
+};
 
 std::string ReadWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -20,6 +20,8 @@
 #include "app/language_dialog_win32.h"
 #include "installer/dispatch_win32.h"
 #include "support/file_system_win32.h"
+#include "support/handles_win32.h"
+#include "support/ini_storage.h"
 #include "support/message_boxes_win32.h"
 #include "support/process_runner_win32.h"
 #include "support/system_info_win32.h"
@@ -231,6 +233,34 @@ TEST(Win32Layer, Files) {
   EXPECT_TRUE(!files.RemoveFile(path));
 }
 
+// A manifest that another program is reading still loads; a volume does
+// not open while it is held.
+TEST(Win32Layer, SharedManifest) {
+  const std::string& root = Root();
+  setup::win32::Win32FileSystem files;
+  const std::string manifest = root + "Files.id";
+  const std::string volume = root + "Disk.1";
+  std::ofstream(manifest, std::ios::binary) << "1,a.txt,3\r\n";
+  std::ofstream(volume, std::ios::binary) << "abc";
+  auto holdForReading = [](const std::string& path) {
+    return setup::win32::KernelHandle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                  nullptr, OPEN_EXISTING, 0, nullptr));
+  };
+  {
+    setup::win32::KernelHandle manifestReader = holdForReading(manifest);
+    setup::win32::KernelHandle volumeReader = holdForReading(volume);
+    EXPECT_TRUE(manifestReader.valid() && volumeReader.valid());
+    setup::IniStorage store(files);
+    store.SetFile(manifest);
+    EXPECT_TRUE(store.Load(false));
+    std::string value;
+    store.BeginEnum();
+    EXPECT_TRUE(store.NextValue(value) && value == "1,a.txt,3");
+    EXPECT_TRUE(files.OpenForReading(volume) == nullptr);
+  }
+  EXPECT_TRUE(files.OpenForReading(volume) != nullptr);
+}
+
 // --- child processes -----------------------------------------------------
 
 std::string SelfPath() {
@@ -242,7 +272,11 @@ std::string SelfPath() {
 // Child mode: the command line is "child CODE FILE"; writes the whole
 // command line to FILE and exits with CODE.
 bool RunAsChild() {
-  const std::string line = GetCommandLineA();
+  std::string line = GetCommandLineA();
+  // Started through the shell, the program's own quoted path comes first.
+  if (line.rfind("\"", 0) == 0 && line.find("\" child ") != std::string::npos) {
+    line.erase(0, line.find("\" child ") + 2);
+  }
   if (line.rfind("child ", 0) != 0) return false;
   std::istringstream in(line.substr(6));
   unsigned long code = 0;
@@ -275,6 +309,16 @@ TEST(Win32Layer, ProcessRunner) {
   }
   EXPECT_TRUE(threw);
 
+  // The shell's way, taken for a program that needs elevation: the same
+  // arguments after the program's path, and the same wait.
+  setup::win32::Win32ProcessStarter starter;
+  DeleteFileA(log.c_str());
+  setup::StartResult shell = starter.ShellStart(self, "child 3010 " + log);
+  EXPECT_TRUE(shell.child != nullptr);
+  if (shell.child) EXPECT_EQ(setup::WaitForChild(*shell.child, starter), 3010u);
+  EXPECT_EQ(ReadWholeFile(log), "child 3010 " + log);
+  EXPECT_TRUE(starter.ShellStart(root + "missing.exe", "").child == nullptr);
+
   threw = false;
   try {
     runner.Run(self, std::string(65000, 'a'));
@@ -306,6 +350,18 @@ TEST(Win32Layer, SystemInfo) {
               os.platformId == VER_PLATFORM_WIN32_WINDOWS);
   EXPECT_TRUE(os.majorVersion >= 4);
   EXPECT_EQ(system.UserDefaultLangId(), GetUserDefaultLangID());
+
+  // A window station of its own, as a service gets, is not visible.
+  EXPECT_TRUE(system.WindowStationVisible());
+  HWINSTA visible = GetProcessWindowStation();
+  HWINSTA hidden = CreateWindowStationA("setup-test-hidden", 0, WINSTA_ALL_ACCESS, nullptr);
+  EXPECT_TRUE(hidden != nullptr);
+  if (hidden != nullptr && SetProcessWindowStation(hidden)) {
+    EXPECT_TRUE(!system.WindowStationVisible());
+    EXPECT_TRUE(SetProcessWindowStation(visible));
+  }
+  if (hidden != nullptr) CloseWindowStation(hidden);
+  EXPECT_TRUE(system.WindowStationVisible());
 }
 
 // --- automation ----------------------------------------------------------
@@ -405,26 +461,7 @@ TEST(Win32Layer, Dispatch) {
 
 // --- windows -------------------------------------------------------------
 
-class RecordingBoxes : public setup::MessageBoxes {
- public:
-  int Show(const std::string& text, const std::string& caption, uint32_t) override {
-    shown.push_back(caption + ": " + text);
-    if (throwOnFirst && shown.size() == 1) throw std::bad_alloc();
-    return setup::box::kIdOk;
-  }
-  std::vector<std::string> shown;
-  bool throwOnFirst = false;
-};
-
-struct TestRun {
-  setup::win32::Win32FileSystem files;
-  setup::win32::Win32ProcessRunner processes;
-  setup::win32::Win32SystemInfo system;
-  RecordingBoxes boxes;
-  setup::win32::ResourceStringCatalogue catalogue;
-  setup::win32::ComAutomation automation;
-  setup::Services services{files, processes, system, boxes, catalogue, automation};
-  setup::SetupContext context{services};
+struct TestRun : Win32Machine {
   setup::win32::Win32LanguageDialogView view;
   setup::win32::Win32ControllerWindow window{view};
   setup::ControllerDialog controller{context, window, view, nullptr, {}};

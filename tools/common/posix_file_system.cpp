@@ -167,7 +167,8 @@ std::optional<uint64_t> PosixFileSystem::FreeSpace(const std::string& folder) {
   return static_cast<uint64_t>(info.f_bavail) * static_cast<uint64_t>(info.f_frsize);
 }
 
-std::unique_ptr<ReadableFile> PosixFileSystem::OpenForReading(const std::string& path) {
+std::unique_ptr<ReadableFile> PosixFileSystem::OpenForReading(const std::string& path,
+                                                              FileSharing) {
   int fd = ::open(ToPosixPath(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return nullptr;
   auto file = std::make_unique<PosixReadableFile>(fd);

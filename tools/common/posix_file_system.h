@@ -26,7 +26,10 @@ class PosixFileSystem : public FileSystem {
   std::optional<std::string> TempFolder() override;
   // statvfs: blocks available to unprivileged users.
   std::optional<uint64_t> FreeSpace(const std::string& folder) override;
-  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) override;
+  using FileSystem::OpenForReading;
+  // POSIX knows no sharing modes: sharing plays no part.
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path,
+                                               FileSharing sharing) override;
   std::unique_ptr<WritableFile> OpenForAppending(const std::string& path) override;
 };
 

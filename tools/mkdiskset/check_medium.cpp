@@ -112,6 +112,7 @@ class OldEngineSystem : public SystemInfo {
   }
   OsVersion GetOsVersion() override { return os; }
   uint16_t UserDefaultLangId() override { return 0x409; }
+  bool WindowStationVisible() override { return true; }
   OsVersion os;
 };
 

@@ -75,8 +75,8 @@ void PrintReport(const CheckReport& r, std::ostream& out) {
   if (!r.otherUsers.empty()) out << "Any other user gets " << r.otherUsers << "\n";
   if (!r.unattended.empty()) out << "Unattended (/s, /es): " << r.unattended << "\n";
   if (!r.package.empty()) {
-    out << "Bootstrap walk (sorted order, as NTFS lists; each program that ends with an "
-           "error stops the walk):"
+    out << "Bootstrap walk (sorted order, as NTFS lists; a program that ends with other "
+           "than 0 or 3010 stops the walk):"
         << (r.walk.empty() ? " nothing" : "") << "\n";
   }
   for (const WalkStep& s : r.walk) {

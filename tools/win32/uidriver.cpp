@@ -22,11 +22,14 @@
 //                                  milliseconds since it appeared, and how
 //                                  long it was shown
 //     sysinfo                      language, Windows version, msi.dll version
-//     run [--cwd DIR] [--exit-file F] [--pid-file F] [--answer LABEL] EXE [ARG...]
+//     run [--cwd DIR] [--exit-file F] [--pid-file F] [--answer LABEL]
+//         [--station NAME] EXE [ARG...]
 //                                  start EXE (arguments quoted for the C
 //                                  runtime's split), wait at most -t; with
 //                                  --answer, dump every dialog of the child
-//                                  and press LABEL in it
+//                                  and press LABEL in it; with --station, on
+//                                  a new window station NAME of its own,
+//                                  which is not visible (as a service's)
 //
 // A --pid-file given to the other commands is waited for (within -t), so a
 // command may start before `run` has written it.
@@ -534,9 +537,21 @@ std::string Quote(const std::string& a) {
 }
 
 struct RunOptions {
-  std::string cwd, exitFile, pidFile, answer;
+  std::string cwd, exitFile, pidFile, answer, station;
   std::vector<std::string> argv;
 };
+
+// Makes window station name with a desktop "Default" and returns the
+// desktop's full name for STARTUPINFO, or empty. Both stay open until this
+// program ends.
+std::string MakeInvisibleStation(const std::string& name) {
+  HWINSTA own = GetProcessWindowStation();
+  HWINSTA station = CreateWindowStationA(name.c_str(), 0, WINSTA_ALL_ACCESS, nullptr);
+  if (station == nullptr || !SetProcessWindowStation(station)) return std::string();
+  HDESK desktop = CreateDesktopA("Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+  SetProcessWindowStation(own);
+  return desktop != nullptr ? name + "\\Default" : std::string();
+}
 
 int Run(const RunOptions& o, DWORD timeoutMs) {
   std::string cmd;
@@ -548,6 +563,16 @@ int Run(const RunOptions& o, DWORD timeoutMs) {
   buf.push_back('\0');
   STARTUPINFOA si = {};
   si.cb = sizeof si;
+  std::string desktop;
+  if (!o.station.empty()) {
+    desktop = MakeInvisibleStation(o.station);
+    if (desktop.empty()) {
+      std::printf("run: cannot make window station %s (error %lu)\n", o.station.c_str(),
+                  GetLastError());
+      return 3;
+    }
+    si.lpDesktop = &desktop[0];
+  }
   PROCESS_INFORMATION pi = {};
   if (!CreateProcessA(nullptr, buf.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       o.cwd.empty() ? nullptr : o.cwd.c_str(), &si, &pi)) {
@@ -638,12 +663,14 @@ int SysInfo() {
 }
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: uidriver [-t SECONDS] [--pid N | --pid-file FILE] [--text TEXT] "
-               "list | wait CAPTION | press CAPTION BUTTON | "
-               "select CAPTION COMBO ENTRY | gone CAPTION | close-controller [CAPTION] | "
-               "watch CAPTION [ID...] | sysinfo | "
-               "run [--cwd DIR] [--exit-file F] [--pid-file F] [--answer LABEL] EXE [ARG...]\n");
+  std::fprintf(
+      stderr,
+      "usage: uidriver [-t SECONDS] [--pid N | --pid-file FILE] [--text TEXT] "
+      "list | wait CAPTION | press CAPTION BUTTON | "
+      "select CAPTION COMBO ENTRY | gone CAPTION | close-controller [CAPTION] | "
+      "watch CAPTION [ID...] | sysinfo | "
+      "run [--cwd DIR] [--exit-file F] [--pid-file F] [--answer LABEL] [--station NAME] EXE "
+      "[ARG...]\n");
   return 2;
 }
 
@@ -690,6 +717,8 @@ int main(int argc, char** argv) {
         o.pidFile = rest[++k];
       else if (a == "--answer")
         o.answer = rest[++k];
+      else if (a == "--station")
+        o.station = rest[++k];
       else
         break;
     }
