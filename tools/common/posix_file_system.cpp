@@ -72,20 +72,6 @@ class PosixWritableFile : public WritableFile {
   FileDescriptor fd_;
 };
 
-class PosixSearch : public DirectorySearch {
- public:
-  explicit PosixSearch(std::vector<DirectoryEntry> entries) : entries_(std::move(entries)) {}
-  bool Next(DirectoryEntry& entry) override {
-    if (next_ >= entries_.size()) return false;
-    entry = entries_[next_++];
-    return true;
-  }
-
- private:
-  std::vector<DirectoryEntry> entries_;
-  std::size_t next_ = 1;  // the first entry went to FindFirst
-};
-
 struct DirCloser {
   void operator()(DIR* dir) const { ::closedir(dir); }
 };
@@ -123,7 +109,7 @@ std::unique_ptr<DirectorySearch> PosixFileSystem::FindFirst(const std::string& p
   }
   if (entries.empty()) return nullptr;
   first = entries.front();
-  return std::make_unique<PosixSearch>(std::move(entries));
+  return std::make_unique<ListedSearch>(std::move(entries));
 }
 
 CreateFolderResult PosixFileSystem::CreateFolder(const std::string& path) {

@@ -6,10 +6,27 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "support/platform.h"
 
 namespace setup::tools {
+
+// A search over entries listed beforehand; FindFirst hands out the first.
+class ListedSearch : public DirectorySearch {
+ public:
+  explicit ListedSearch(std::vector<DirectoryEntry> entries) : entries_(std::move(entries)) {}
+  bool Next(DirectoryEntry& entry) override {
+    if (next_ >= entries_.size()) return false;
+    entry = entries_[next_++];
+    return true;
+  }
+
+ private:
+  std::vector<DirectoryEntry> entries_;
+  std::size_t next_ = 1;
+};
 
 class PosixFileSystem : public FileSystem {
  public:

@@ -20,20 +20,6 @@ namespace {
 
 // NTFS lists a folder sorted by upper-cased name; the check assumes that
 // order (a FAT disk lists its directory order, which the check cannot know).
-class SortedSearch : public DirectorySearch {
- public:
-  explicit SortedSearch(std::vector<DirectoryEntry> entries) : entries_(std::move(entries)) {}
-  bool Next(DirectoryEntry& entry) override {
-    if (next_ >= entries_.size()) return false;
-    entry = entries_[next_++];
-    return true;
-  }
-
- private:
-  std::vector<DirectoryEntry> entries_;
-  std::size_t next_ = 1;
-};
-
 class SortedFileSystem : public PosixFileSystem {
  public:
   std::unique_ptr<DirectorySearch> FindFirst(const std::string& pattern,
@@ -47,7 +33,7 @@ class SortedFileSystem : public PosixFileSystem {
       return ToUpper(a.name) < ToUpper(b.name);
     });
     first = entries[0];
-    return std::make_unique<SortedSearch>(std::move(entries));
+    return std::make_unique<ListedSearch>(std::move(entries));
   }
   // The walk must not move the tool's own current folder.
   bool SetCurrentFolder(const std::string&) override { return false; }
