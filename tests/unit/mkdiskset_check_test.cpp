@@ -201,63 +201,6 @@ TEST(MkdisksetCheckTest, EachMediumWithOneProblemGetsTheCustomersError) {
   fs::remove_all(root);
 }
 
-TEST(MkdisksetCheckTest, SplitRefusesMediaTheFloppyRouteCannotInstall) {
-  struct Row {
-    const char* name;
-    std::function<void(const fs::path& medium)> prepare;
-    std::vector<std::string> options;
-    const char* message;
-  };
-  const std::vector<Row> rows = {
-      {"no Setup.msi at the top",
-       [](const fs::path& medium) { fs::rename(medium / "Setup.msi", medium / "sub/Setup.msi"); },
-       {},
-       "holds no Setup.msi at its top"},
-      {"a flat set without Setup.msi",
-       [](const fs::path& medium) { fs::rename(medium / "Setup.msi", medium / "Product.msi"); },
-       {"--flat"},
-       "name the package Setup.msi"},
-      {"an empty Setup.msi",
-       [](const fs::path& medium) { Write(medium / "Setup.msi", ""); },
-       {},
-       "creates no file of size 0"},
-      {"a device name with an extension",
-       [](const fs::path& medium) { Write(medium / "sub/nul.txt", "x"); },
-       {},
-       "sub\\nul.txt names a device"},
-      {"a device folder in a flat set",
-       [](const fs::path& medium) { Write(medium / "Com3/a.txt", "x"); },
-       {"--flat"},
-       "Com3\\a.txt names a device"},
-      {"a name FAT cannot hold",
-       [](const fs::path& medium) { Write(medium / "sub/what?.txt", "x"); },
-       {"--images"},
-       "holds '?', which a FAT floppy cannot hold"},
-      {"a folder name with a trailing dot",
-       [](const fs::path& medium) { Write(medium / "dir./a.txt", "x"); },
-       {"--images"},
-       "dir.\\a.txt ends in a dot or blank"},
-  };
-  std::string pattern = (fs::temp_directory_path() / "mkdiskset-refuse-XXXXXX").string();
-  const fs::path root = mkdtemp(pattern.data());
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    const fs::path medium = root / "medium";
-    fs::remove_all(medium);
-    Write(medium / "SETUP.EXE", "MZ");
-    Write(medium / "Setup.msi", "m");
-    Write(medium / "sub" / "a.txt", "a");
-    row.prepare(medium);
-    std::vector<std::string> split = {"split", medium.string(), (root / "out").string()};
-    split.insert(split.end(), row.options.begin(), row.options.end());
-    std::ostringstream out, err;
-    EXPECT_EQ(RunMkdiskset(split, out, err), 2);
-    EXPECT_NE(err.str().find(row.message), std::string::npos) << err.str();
-    EXPECT_FALSE(fs::exists(root / "out"));
-  }
-  fs::remove_all(root);
-}
-
 TEST(MkdisksetCheckTest, LibmsiAppliesNoTransformThatIsNotOne) {
   if (std::system("command -v msibuild >/dev/null 2>&1") != 0) GTEST_SKIP() << "no msibuild";
   std::string pattern = (fs::temp_directory_path() / "mkdiskset-mst-XXXXXX").string();

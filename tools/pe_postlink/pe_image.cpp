@@ -5,7 +5,7 @@
 namespace pe {
 namespace {
 
-// Offsets of the PE format (the Microsoft PE/COFF specification).
+// Offsets of the PE format, as Microsoft documents the PE/COFF layout.
 constexpr size_t kLfanewOffset = 0x3C;
 constexpr size_t kFileHeaderSize = 20;
 constexpr size_t kSectionHeaderSize = 40;
