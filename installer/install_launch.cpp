@@ -21,10 +21,10 @@ std::string QuoteArgumentValue(const std::string& value) {
 }
 
 std::string BuildMsiexecArguments(const std::string& packagePath, const std::string& properties,
-                                  bool verboseLog, bool silent,
+                                  const std::string& logFile, bool silent,
                                   const std::string& silentInstallPath) {
   std::string arguments;
-  if (verboseLog) arguments += " /lv setup.log";
+  if (!logFile.empty()) arguments += " /lv " + logFile;
   if (silent) {
     arguments += " /qr SILENT=TRUE";
     if (!silentInstallPath.empty()) {
@@ -33,6 +33,36 @@ std::string BuildMsiexecArguments(const std::string& packagePath, const std::str
   }
   arguments += " /I \"" + packagePath + "\" " + properties;
   return arguments;
+}
+
+namespace {
+
+constexpr char kLogName[] = "setup.log";
+
+// True when path can be opened for writing (created when absent); what the
+// attempt created is removed again.
+bool CanWriteFile(FileSystem& files, const std::string& path) {
+  DirectoryEntry entry;
+  const bool existed = files.FindFirst(path, entry) != nullptr;
+  if (!files.OpenForAppending(path)) return false;
+  if (!existed) files.RemoveFile(path);
+  return true;
+}
+
+}  // namespace
+
+std::string ChooseLogFile(FileUtilities& fileUtils) {
+  FileSystem& files = fileUtils.Files();
+  const std::optional<std::string> current = files.CurrentFolder();
+  if (current && !current->empty() &&
+      CanWriteFile(files, WithOneTrailingBackslash(*current) + kLogName)) {
+    return kLogName;
+  }
+  std::string temp;
+  fileUtils.GetTempFolder(temp);
+  // Without a temporary folder there is no better place than the old one.
+  if (temp == "\\") return kLogName;
+  return "\"" + temp + kLogName + "\"";
 }
 
 std::string BuildMainProperties(const std::string& packageFolder, const std::string& transformName,
@@ -164,8 +194,12 @@ uint32_t InstallLauncher::LaunchMsiexec(const std::string& packagePath,
   if (!session_.HasInstaller()) throw AutomationError{};
   std::string systemFolder = system_.SystemFolder().value_or(std::string());
   TrimTrailing(systemFolder, '\\');
+  // msiexec.exe is started in this process's current folder, which the
+  // main package's launch never changes: that is where a relative log name
+  // would be resolved.
+  const std::string logFile = verboseLog ? ChooseLogFile(fileUtils_) : std::string();
   std::string arguments =
-      BuildMsiexecArguments(packagePath, properties, verboseLog, silent, silentInstallPath);
+      BuildMsiexecArguments(packagePath, properties, logFile, silent, silentInstallPath);
   uint32_t code = 0;
   try {
     code = processes_.Run(systemFolder + "\\msiexec.exe", arguments);

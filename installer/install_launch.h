@@ -26,10 +26,20 @@ std::string GetUpperExtension(const std::string& path);
 // is written twice, so the value cannot end its quotes early.
 std::string QuoteArgumentValue(const std::string& value);
 
-// The argument string of msiexec.exe (begins with a blank).
+// The argument string of msiexec.exe (begins with a blank). logFile is the
+// text after "/lv" (already quoted where it needs to be); empty: no log.
 std::string BuildMsiexecArguments(const std::string& packagePath, const std::string& properties,
-                                  bool verboseLog, bool silent,
+                                  const std::string& logFile, bool silent,
                                   const std::string& silentInstallPath);
+
+// Where msiexec.exe can write its log, as the text after "/lv": "setup.log"
+// when that file can be created or opened for writing in the current
+// folder (the one msiexec.exe inherits), else the quoted full path of
+// setup.log in the temporary folder. Windows Installer ends with 1622,
+// before it installs anything, when it cannot open its log: a read-only
+// medium or share, or a current folder that is gone. The test is a real
+// open; a setup.log it had to create is removed again.
+std::string ChooseLogFile(FileUtilities& fileUtils);
 
 // "TRANSFORMS=" + quoted folder\transform, then the extra properties,
 // trailing white space removed.

@@ -178,6 +178,15 @@ FakeFileSystem::FakeFileSystem() {
 
 std::string FakeFileSystem::Key(const std::string& path) { return Lower(Normalise(path)); }
 
+bool FakeFileSystem::IsReadOnly(const std::string& path) const {
+  for (std::string at = Normalise(path); !at.empty(); at = ParentOf(at)) {
+    for (const std::string& listed : readOnly) {
+      if (Key(listed) == Lower(at)) return true;
+    }
+  }
+  return false;
+}
+
 FakeFileSystem::Node* FakeFileSystem::Find(const std::string& path) {
   auto it = nodes_.find(Key(path));
   return it == nodes_.end() ? nullptr : &it->second;
@@ -278,6 +287,7 @@ CreateFolderResult FakeFileSystem::CreateFolder(const std::string& path) {
   if (const Node* existing = Find(path)) {
     return existing->isFolder ? CreateFolderResult::AlreadyExists : CreateFolderResult::Failed;
   }
+  if (IsReadOnly(path)) return CreateFolderResult::Failed;
   return Create(path, true, false) ? CreateFolderResult::Created : CreateFolderResult::Failed;
 }
 
@@ -338,6 +348,7 @@ std::unique_ptr<ReadableFile> FakeFileSystem::OpenForReading(const std::string& 
 }
 
 std::unique_ptr<WritableFile> FakeFileSystem::OpenForAppending(const std::string& path) {
+  if (IsReadOnly(path)) return nullptr;
   Node* node = Find(path);
   if (node == nullptr) node = Create(path, false, false);
   if (node == nullptr || node->isFolder) return nullptr;

@@ -52,6 +52,10 @@ class FakeFileSystem : public FileSystem {
   // Files another program holds open for reading, sharing reading only:
   // they open only with FileSharing::ShareRead.
   std::set<std::string> heldByReader;
+  // Folders where nothing can be created or opened for writing, with all
+  // below them (a CD, a read-only share), and files that cannot be opened
+  // for writing (read-only, or held open by another program).
+  std::set<std::string> readOnly;
   // Called before each OpenForReading; may change the fake (insert a disk).
   std::function<void(const std::string& path)> beforeOpen;
 
@@ -88,6 +92,7 @@ class FakeFileSystem : public FileSystem {
  private:
   friend class FakeWritableFile;
   static std::string Key(const std::string& path);
+  bool IsReadOnly(const std::string& path) const;
   Node* Find(const std::string& path);
   const Node* Find(const std::string& path) const;
   // Takes the node of a normalised path out of the tree.

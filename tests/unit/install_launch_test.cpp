@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "fakes/fake_machine.h"
 
 namespace setup {
@@ -13,25 +15,26 @@ TEST(MsiexecArguments, EveryCombinationOfSwitches) {
   const std::string pkg = "D:\\Pkg\\Product.msi";
   const std::string props = "TRANSFORMS=\"D:\\Pkg\\1031_l.mst\"";
   struct Row {
-    bool log, silent;
+    std::string log;
+    bool silent;
     std::string path, expected;
   } rows[] = {
-      {false, false, "", " /I \"D:\\Pkg\\Product.msi\" TRANSFORMS=\"D:\\Pkg\\1031_l.mst\""},
-      {true, false, "",
+      {"", false, "", " /I \"D:\\Pkg\\Product.msi\" TRANSFORMS=\"D:\\Pkg\\1031_l.mst\""},
+      {"setup.log", false, "",
        " /lv setup.log /I \"D:\\Pkg\\Product.msi\" TRANSFORMS=\"D:\\Pkg\\1031_l.mst\""},
-      {false, true, "",
+      {"", true, "",
        " /qr SILENT=TRUE /I \"D:\\Pkg\\Product.msi\" TRANSFORMS=\"D:\\Pkg\\1031_l.mst\""},
-      {false, true, "C:\\Apps",
+      {"", true, "C:\\Apps",
        " /qr SILENT=TRUE SILENT_INSTALL_PATH=\"C:\\Apps\" /I \"D:\\Pkg\\Product.msi\" "
        "TRANSFORMS=\"D:\\Pkg\\1031_l.mst\""},
-      {true, true, "C:\\Apps",
+      {"setup.log", true, "C:\\Apps",
        " /lv setup.log /qr SILENT=TRUE SILENT_INSTALL_PATH=\"C:\\Apps\" /I "
        "\"D:\\Pkg\\Product.msi\" TRANSFORMS=\"D:\\Pkg\\1031_l.mst\""},
       // The silent install path only counts with the silent switch.
-      {true, false, "C:\\Apps",
+      {"setup.log", false, "C:\\Apps",
        " /lv setup.log /I \"D:\\Pkg\\Product.msi\" TRANSFORMS=\"D:\\Pkg\\1031_l.mst\""},
       // A quote in the path cannot end the property's quotes.
-      {false, true, "C:\\A\" X=\"1",
+      {"", true, "C:\\A\" X=\"1",
        " /qr SILENT=TRUE SILENT_INSTALL_PATH=\"C:\\A\"\" X=\"\"1\" /I \"D:\\Pkg\\Product.msi\" "
        "TRANSFORMS=\"D:\\Pkg\\1031_l.mst\""},
   };
@@ -99,6 +102,55 @@ TEST_F(Launch, MainPackageUsesTheTransformAsSpelledOnDisk) {
   EXPECT_EQ(outcome.ExitCode(), 0u);
   EXPECT_TRUE(fs.setCurrentFolderCalls.empty());
   EXPECT_EQ(fs.openSearches, 0);
+}
+
+// msiexec.exe resolves a relative log name against the current folder it
+// inherits, and ends with 1622 when it cannot open the log there.
+TEST(LogFile, GoesWhereMsiexecCanWriteItAndLeavesNothingBehind) {
+  const std::string temp = "\"C:\\Temp\\setup.log\"";
+  struct Row {
+    std::string what;
+    std::function<void(FakeFileSystem&)> arrange;
+    std::string log;
+  } rows[] = {
+      {"a writable current folder", [](FakeFileSystem&) {}, "setup.log"},
+      {"an earlier run's setup.log",
+       [](FakeFileSystem& fs) { fs.AddFile("C:\\Work\\setup.log", "earlier"); }, "setup.log"},
+      {"a read-only medium",
+       [](FakeFileSystem& fs) {
+         fs.readOnly.insert("D:");
+         fs.currentFolder = "D:\\";
+       },
+       temp},
+      {"a setup.log that cannot be written",
+       [](FakeFileSystem& fs) {
+         fs.AddFile("C:\\Work\\setup.log", "earlier");
+         fs.readOnly.insert("C:\\Work\\setup.log");
+       },
+       temp},
+      {"a current folder that is gone", [](FakeFileSystem& fs) { fs.currentFolder = "C:\\Gone"; },
+       temp},
+      {"no current folder", [](FakeFileSystem& fs) { fs.currentFolder = std::nullopt; }, temp},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    FakeMachine m;
+    m.fs.AddFile("D:\\Product.msi");
+    m.fs.AddFile("D:\\1031_l.mst");
+    m.session.CreateInstaller();
+    m.session.SetLanguagePrefix("1031_");
+    row.arrange(m.fs);
+    const std::vector<std::string> before = m.fs.List("C:"), beforeD = m.fs.List("D:");
+    InstallOptions o;
+    o.mainPackage = true;
+    o.verboseLog = true;
+    m.launcher.InstallPackage("D:\\Product.msi", o);
+    EXPECT_EQ(m.Installs(), std::vector<std::string>{" /lv " + row.log +
+                                                     " /I \"D:\\Product.msi\" "
+                                                     "TRANSFORMS=\"D:\\1031_l.mst\""});
+    EXPECT_EQ(m.fs.List("C:"), before);
+    EXPECT_EQ(m.fs.List("D:"), beforeD);
+  }
 }
 
 TEST_F(Launch, MissingTransformStartsNothing) {
