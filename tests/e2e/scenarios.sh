@@ -21,6 +21,7 @@ scenarios=(
   bootstrap_program_asks_for_restart
   bootstrap_package_installed
   installdir_with_blank_and_log
+  log_from_read_only_medium
   engine_update_winnt
   engine_update_win9x
   no_package
@@ -290,6 +291,51 @@ sc_installdir_with_blank_and_log() {
   [[ -f "$dir/work folder/setup.log" ]] || fail "no setup.log in the current folder"
   [[ ! -e $medium/setup.log ]] || fail "setup.log written beside the package"
   expect_line "$dir/work folder/setup.log" 'Property(S): INSTALLDIR = C:\Custom Apps\Sample\' "installer log"
+}
+
+# A CD as the current folder, as Explorer starts SETUP.EXE from it, with /l:
+# setup.log cannot be created there, so the log goes to the temporary folder
+# (Windows Installer would end with 1622 before installing anything; Wine's
+# msiexec passes over a log it cannot create, so where the log lands is what
+# shows). The CD is a FAT image served read-only by fusefat as drive E: of
+# type cdrom.
+sc_log_from_read_only_medium() {
+  [[ -e /dev/fuse ]] || { skip "no /dev/fuse on this machine: no read-only medium can be mounted"; return 0; }
+  local tool
+  for tool in fusefat mkfs.fat mcopy; do
+    command -v "$tool" >/dev/null || { skip "$tool is not installed: no read-only medium can be mounted"; return 0; }
+  done
+  medium=$dir/src
+  make_medium std.msi 0009
+  mkfs.fat -C "$dir/cd.img" 8192 >"$dir/mkfs.out" 2>&1 && mcopy -i "$dir/cd.img" "$medium"/* ::/ ||
+    { fail "cannot make the CD image: $(cat "$dir/mkfs.out")"; return 0; }
+  cd_root=$dir/cdrom  # not local: the trap unmounts it when the scenario ends
+  mkdir -p "$cd_root"
+  trap 'fusermount -u -z "$cd_root" 2>/dev/null' EXIT
+  fusefat -o ro "$dir/cd.img" "$cd_root" >"$dir/fusefat.out" 2>&1 || { skip "fusefat cannot mount here"; return 0; }
+  local i
+  for ((i = 0; i < 50; i++)); do [[ -e $cd_root/SETUP.EXE ]] && break; sleep 0.1; done
+  [[ -e $cd_root/SETUP.EXE ]] || { fail "the CD image did not appear"; return 0; }
+  ! touch "$cd_root/probe" 2>/dev/null || fail "precondition: the CD is writable"
+  ln -sfn "$cd_root" "$prefix/dosdevices/e:"
+  "$WINE" reg add 'HKLM\Software\Wine\Drives' /v 'e:' /d cdrom /f </dev/null >/dev/null 2>&1
+
+  rm -f "$dir/exit" "$dir/pid"
+  timeout $((SETUP_RUN_TIMEOUT + 30)) "$WINE" "$tools/uidriver.exe" -t "$SETUP_RUN_TIMEOUT" run \
+    --answer OK --cwd 'E:\' --pid-file "$(winpath "$dir/pid")" --exit-file "$(winpath "$dir/exit")" \
+    'E:\SETUP.EXE' /l /s >"$dir/run.raw" 2>&1 </dev/null &
+  setup_job=$!
+  setup_finish
+  expect_code 0
+  expect_no_dialog
+  expect_installed
+  local log
+  log=$(temp_dir)/setup.log
+  if [[ -f $log ]]; then
+    expect_line "$log" 'Property(S): SILENT = TRUE' "installer log"
+  else
+    fail "no setup.log in the temporary folder ($(temp_win))"
+  fi
 }
 
 # An engine older than 2.0: the update programs of the platform's folder run
