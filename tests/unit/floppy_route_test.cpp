@@ -187,20 +187,31 @@ TEST_F(FloppyRoute, TooLittleSpaceAsksForAnotherFolder) {
   EXPECT_EQ(tempSpace.shownPaths, (std::vector<std::string>{"C:\\Temp\\"}));
   EXPECT_FALSE(progress.created);
 
-  FloppyWorld elsewhere;
-  elsewhere.MakeStandardSet();
-  elsewhere.fs.freeSpace = 200000;
-  elsewhere.tempSpace.user = [&elsewhere](const std::string&, std::string& chosen) {
-    chosen = "E:\\New\\Tmp\\";
-    elsewhere.fs.AddFolder("E:");
-    elsewhere.fs.freeSpace = 10000000;
-    return TempSpaceDialogView::Result::Ok;
-  };
-  EXPECT_EQ(elsewhere.Start({"/s"}), 0u);
-  ASSERT_EQ(elsewhere.Installs().size(), 1u);
-  EXPECT_NE(elsewhere.Installs()[0].find("/I \"E:\\New\\Tmp\\"), std::string::npos);
-  // The folder the check had to create is removed with the run's files.
-  EXPECT_FALSE(elsewhere.fs.Exists("E:\\New\\Tmp"));
+  // Another folder picked in the dialog: the run's files go there, and at
+  // the end only a folder the check itself had to create is removed.
+  struct Row {
+    std::string what;
+    bool existed;
+  } rows[] = {{"the user's existing empty folder", true}, {"a folder the check creates", false}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    FloppyWorld w;
+    w.MakeStandardSet();
+    w.fs.freeSpace = 200000;
+    w.fs.AddFolder("E:");
+    if (row.existed) w.fs.AddFolder("E:\\New\\Tmp");
+    w.fs.volumeFreeSpace["E:"] = 10000000;
+    w.tempSpace.user = [](const std::string&, std::string& chosen) {
+      chosen = "E:\\New\\Tmp\\";
+      return TempSpaceDialogView::Result::Ok;
+    };
+    EXPECT_EQ(w.Start({"/s"}), 0u);
+    ASSERT_EQ(w.Installs().size(), 1u);
+    EXPECT_NE(w.Installs()[0].find("/I \"E:\\New\\Tmp\\"), std::string::npos);
+    EXPECT_EQ(w.fs.Exists("E:\\New\\Tmp"), row.existed);
+    EXPECT_EQ(w.fs.List("E:\\New"),
+              row.existed ? std::vector<std::string>{"E:\\New\\Tmp"} : std::vector<std::string>{});
+  }
 }
 
 TEST_F(FloppyRoute, OnAnInvisibleWindowStationNeitherPromptNorDialogWaits) {
