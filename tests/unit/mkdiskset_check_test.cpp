@@ -136,6 +136,12 @@ std::vector<CheckRow> CheckRows() {
        {},
        none,
        "error (message 12): choosing Deutsch ends with message 12: 0007_l.mst is missing"},
+      {"a user whose language's transform is missing",
+       [](const fs::path& m) { fs::remove(m / "0007_l.mst"); },
+       {},
+       none,
+       "Deutsch (0007): 0007_l.mst missing\n    a user of this language gets the language "
+       "dialog listing Deutsch, English, Deutsch preselected"},
       {"a transform that does not apply",
        [](const fs::path& m) { Write(m / "0009_l.mst", "junk"); },
        {},
