@@ -131,6 +131,13 @@ TEST(LogFile, GoesWhereMsiexecCanWriteItAndLeavesNothingBehind) {
       {"a current folder that is gone", [](FakeFileSystem& fs) { fs.currentFolder = "C:\\Gone"; },
        temp},
       {"no current folder", [](FakeFileSystem& fs) { fs.currentFolder = std::nullopt; }, temp},
+      // Nowhere better to go: the name as ever.
+      {"no temporary folder either",
+       [](FakeFileSystem& fs) {
+         fs.currentFolder = std::nullopt;
+         fs.tempFolder = std::nullopt;
+       },
+       "setup.log"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
