@@ -287,7 +287,6 @@ CreateFolderResult FakeFileSystem::CreateFolder(const std::string& path) {
   if (const Node* existing = Find(path)) {
     return existing->isFolder ? CreateFolderResult::AlreadyExists : CreateFolderResult::Failed;
   }
-  if (IsReadOnly(path)) return CreateFolderResult::Failed;
   return Create(path, true, false) ? CreateFolderResult::Created : CreateFolderResult::Failed;
 }
 

@@ -52,7 +52,7 @@ class FakeFileSystem : public FileSystem {
   // Files another program holds open for reading, sharing reading only:
   // they open only with FileSharing::ShareRead.
   std::set<std::string> heldByReader;
-  // Folders where nothing can be created or opened for writing, with all
+  // Folders where no file can be created or opened for writing, with all
   // below them (a CD, a read-only share), and files that cannot be opened
   // for writing (read-only, or held open by another program).
   std::set<std::string> readOnly;
