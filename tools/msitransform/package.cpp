@@ -1,0 +1,172 @@
+// Every read goes through libmsi's queries: _Columns for the tables'
+// columns, SELECT * for the rows, and the _ForceCodepage export for the
+// code page (libmsi has no call that returns it).
+#include "tools/msitransform/package.h"
+
+#include <libmsi.h>
+
+#include <cstdio>
+
+namespace setup::msi {
+namespace {
+
+struct GObjectUnref {
+  void operator()(void* object) const {
+    if (object != nullptr) g_object_unref(object);
+  }
+};
+template <typename T>
+using GPtr = std::unique_ptr<T, GObjectUnref>;
+
+std::string TakeError(GError* error, const std::string& fallback) {
+  std::string text = error != nullptr ? error->message : fallback;
+  if (error != nullptr) g_error_free(error);
+  return text;
+}
+
+std::string TakeString(gchar* text) {
+  std::string value = text != nullptr ? text : "";
+  g_free(text);
+  return value;
+}
+
+// Runs a query and hands each record to each; false with the reason.
+template <typename Each>
+bool Select(LibmsiDatabase* db, const std::string& sql, Each each, std::string& error) {
+  GError* failure = nullptr;
+  GPtr<LibmsiQuery> query(libmsi_query_new(db, sql.c_str(), &failure));
+  if (!query || !libmsi_query_execute(query.get(), nullptr, &failure)) {
+    error = TakeError(failure, "libmsi cannot run " + sql);
+    return false;
+  }
+  for (;;) {
+    GPtr<LibmsiRecord> record(libmsi_query_fetch(query.get(), &failure));
+    if (!record) break;
+    if (!each(record.get())) return false;
+  }
+  // The end of the rows comes as "no more items".
+  if (failure != nullptr) g_error_free(failure);
+  libmsi_query_close(query.get(), nullptr);
+  return true;
+}
+
+bool ReadStream(LibmsiRecord* record, guint field, std::string& data) {
+  GPtr<GInputStream> stream(libmsi_record_get_stream(record, field));
+  if (!stream) return false;
+  char buffer[65536];
+  for (;;) {
+    gssize got = g_input_stream_read(stream.get(), buffer, sizeof buffer, nullptr, nullptr);
+    if (got < 0) return false;
+    if (got == 0) return true;
+    data.append(buffer, static_cast<size_t>(got));
+  }
+}
+
+int ExportedCodepage(LibmsiDatabase* db) {
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::tmpfile(), &std::fclose);
+  if (!file || !libmsi_database_export(db, "_ForceCodepage", fileno(file.get()), nullptr)) {
+    return 0;
+  }
+  std::rewind(file.get());
+  int codepage = 0;
+  // Two empty lines, then "<code page>\t_ForceCodepage".
+  return std::fscanf(file.get(), " %d", &codepage) == 1 ? codepage : 0;
+}
+
+}  // namespace
+
+struct PackageReader::Database {
+  GPtr<LibmsiDatabase> handle;
+};
+
+PackageReader::PackageReader() : db_(std::make_unique<Database>()) {}
+PackageReader::~PackageReader() = default;
+
+bool PackageReader::Open(const std::string& path, std::string& error) {
+  GError* failure = nullptr;
+  db_->handle.reset(libmsi_database_new(path.c_str(), LIBMSI_DB_FLAGS_READONLY, nullptr, &failure));
+  if (!db_->handle) {
+    error = TakeError(failure, "libmsi cannot open it");
+    return false;
+  }
+  LibmsiDatabase* db = db_->handle.get();
+  codepage_ = ExportedCodepage(db);
+
+  std::map<std::string, std::map<int, Column>> columns;
+  bool ok = Select(
+      db, "SELECT `Table`, `Number`, `Name`, `Type` FROM `_Columns`",
+      [&](LibmsiRecord* r) {
+        columns[TakeString(libmsi_record_get_string(r, 1))][libmsi_record_get_int(r, 2)] =
+            Column{TakeString(libmsi_record_get_string(r, 3)), libmsi_record_get_int(r, 4)};
+        return true;
+      },
+      error);
+  if (!ok) return false;
+  schemas_.clear();
+  for (auto& [table, numbered] : columns) {
+    Schema& schema = schemas_[table];
+    for (auto& [number, column] : numbered) schema.push_back(column);
+  }
+
+  GPtr<LibmsiSummaryInfo> summary(libmsi_summary_info_new(db, 0, nullptr));
+  const gchar* templateText =
+      summary ? libmsi_summary_info_get_string(summary.get(), LIBMSI_PROPERTY_TEMPLATE, nullptr)
+              : nullptr;
+  std::string text = templateText != nullptr ? templateText : "";
+  size_t semicolon = text.find(';');
+  platform_ = text.substr(0, semicolon);
+  language_ = semicolon == std::string::npos ? "" : text.substr(semicolon + 1);
+
+  properties_.clear();
+  if (schemas_.count("Property") != 0) {
+    ok = Select(
+        db, "SELECT `Property`, `Value` FROM `Property`",
+        [&](LibmsiRecord* r) {
+          properties_[TakeString(libmsi_record_get_string(r, 1))] =
+              TakeString(libmsi_record_get_string(r, 2));
+          return true;
+        },
+        error);
+  }
+  return ok;
+}
+
+std::string PackageReader::Property(const std::string& name) const {
+  auto it = properties_.find(name);
+  return it == properties_.end() ? "" : it->second;
+}
+
+bool PackageReader::ReadTable(const std::string& name, Table& table, std::string& error) {
+  auto schema = schemas_.find(name);
+  if (schema == schemas_.end()) {
+    error = "the package has no table " + name;
+    return false;
+  }
+  table.schema = schema->second;
+  table.rows.clear();
+  const Schema& columns = table.schema;
+  return Select(
+      db_->handle.get(), "SELECT * FROM `" + name + "`",
+      [&](LibmsiRecord* r) {
+        Row row(columns.size());
+        for (guint i = 0; i < columns.size(); ++i) {
+          Cell& cell = row[i];
+          if (libmsi_record_is_null(r, i + 1)) continue;
+          int type = columns[i].type;
+          if (IsBinary(type)) {
+            cell.null = !ReadStream(r, i + 1, cell.text);
+          } else if (IsString(type)) {
+            cell.text = TakeString(libmsi_record_get_string(r, i + 1));
+            cell.null = cell.text.empty();
+          } else {
+            cell.number = libmsi_record_get_int(r, i + 1);
+            cell.null = false;
+          }
+        }
+        table.rows.push_back(std::move(row));
+        return true;
+      },
+      error);
+}
+
+}  // namespace setup::msi

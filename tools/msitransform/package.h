@@ -1,0 +1,53 @@
+// An installer package read with libmsi: its code page, the columns of
+// every table, the rows of a table on request, and the properties a
+// transform's summary information names.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tools/msitransform/transform.h"
+
+typedef struct _LibmsiDatabase LibmsiDatabase;
+
+namespace setup::msi {
+
+struct Table {
+  Schema schema;
+  std::vector<Row> rows;
+};
+
+class PackageReader {
+ public:
+  PackageReader();
+  ~PackageReader();
+  PackageReader(const PackageReader&) = delete;
+  PackageReader& operator=(const PackageReader&) = delete;
+
+  // False with the reason when path is no package libmsi can read.
+  bool Open(const std::string& path, std::string& error);
+
+  int Codepage() const { return codepage_; }
+  const Schemas& TableSchemas() const { return schemas_; }
+  // The platform and language of the summary information's template
+  // ("Intel", "1033"); the language is "" when the template names none.
+  const std::string& Platform() const { return platform_; }
+  const std::string& TemplateLanguage() const { return language_; }
+  // A row of the Property table; "" when there is none.
+  std::string Property(const std::string& name) const;
+
+  // Every row of table, binary cells with their data.
+  bool ReadTable(const std::string& name, Table& table, std::string& error);
+
+ private:
+  struct Database;
+  std::unique_ptr<Database> db_;
+  int codepage_ = 0;
+  Schemas schemas_;
+  std::string platform_, language_;
+  std::map<std::string, std::string> properties_;
+};
+
+}  // namespace setup::msi
