@@ -8,22 +8,6 @@
 namespace setup::msi {
 namespace {
 
-std::string RowKey(const Schema& schema, const Row& row) {
-  std::string key;
-  for (size_t i = 0; i < schema.size(); ++i) {
-    if (!IsKey(schema[i].type)) continue;
-    const Cell& cell = row[i];
-    if (cell.null) {
-      key += 'n';
-    } else if (IsString(schema[i].type)) {
-      key += 's' + cell.text + '\0';
-    } else {
-      key += 'i' + std::to_string(cell.number) + '\0';
-    }
-  }
-  return key;
-}
-
 std::string Describe(const Column& column) {
   return column.name + " (type " + std::to_string(column.type) + ")";
 }
