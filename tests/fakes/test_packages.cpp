@@ -73,8 +73,10 @@ void MakeTestPackage(const std::string& path, const PackageSpec& spec) {
   if (!spec.idt.empty()) Import(db.get(), path + ".table.idt", spec.idt);
   Ptr<LibmsiSummaryInfo> summary(libmsi_summary_info_new(db.get(), 4, nullptr));
   ASSERT_TRUE(summary);
-  libmsi_summary_info_set_string(summary.get(), LIBMSI_PROPERTY_TEMPLATE,
-                                 ("Intel;" + spec.language).c_str(), nullptr);
+  if (spec.platform) {
+    libmsi_summary_info_set_string(summary.get(), LIBMSI_PROPERTY_TEMPLATE,
+                                   ("Intel;" + spec.language).c_str(), nullptr);
+  }
   libmsi_summary_info_set_string(summary.get(), LIBMSI_PROPERTY_UUID,
                                  "{00000000-0000-0000-0000-000000000001}", nullptr);
   libmsi_summary_info_set_int(summary.get(), LIBMSI_PROPERTY_VERSION, 200, nullptr);

@@ -183,6 +183,8 @@ std::vector<PairRow> Pairs() {
          l.sql = {create, "INSERT INTO `Wide` (" + names + ") VALUES (" + values + "0)"};
        },
        "Wide delete w\nWide insert w\n"},
+      {"a base without a template in its summary information",
+       [](PackageSpec& b, PackageSpec&) { b.platform = false; }, ""},
       {"a pool of more than 65535 strings",
        [](PackageSpec&, PackageSpec& l) {
          l.idt = "Key\tText\ns72\tL255\nBig\tKey\n";
@@ -226,7 +228,7 @@ TEST_F(TransformTest, TheTransformOfEachPairTurnsBaseIntoLocalized) {
     EXPECT_TRUE(tables == AllTables(after));
 
     const TransformSummary& summary = transform.summary;
-    EXPECT_EQ(summary.templateText, "Intel;1033");
+    EXPECT_EQ(summary.templateText, (base.platform ? "Intel" : "") + std::string(";1033"));
     EXPECT_EQ(summary.lastSavedBy, "Intel;" + localized.language);
     EXPECT_EQ(summary.revisionNumber,
               base.productCode + "1.0.0;" + localized.productCode + "1.0.0;" + base.upgradeCode);

@@ -2,12 +2,9 @@
 // language stage and bootstrap walk use. InstallProduct installs nothing; the
 // check records what the walk hands it.
 #include <libmsi.h>
-#include <unistd.h>
-
-#include <fstream>
-#include <system_error>
 
 #include "tools/mkdiskset/check.h"
+#include "tools/mkdiskset/check_transform.h"
 
 namespace fs = std::filesystem;
 
@@ -116,49 +113,40 @@ class LibmsiPackageAccess : public PackageAccess {
  public:
   AutomationPlatform& Automation() override { return automation_; }
 
+  // Decided from the transform's contents as Windows Installer checks them
+  // (see check_transform.cpp); the package is read once for all of them.
   bool TransformApplies(const fs::path& package, const fs::path& transform,
                         std::string& why) override {
-    // libmsi asserts on a file that is no structured storage at all.
-    char magic[8] = {};
-    std::ifstream(transform, std::ios::binary).read(magic, sizeof magic);
-    if (std::string(magic, sizeof magic) != "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") {
-      why = "not a structured storage file";
+    if (checkedPackage_ != package.string()) {
+      checker_ = std::make_unique<TransformChecker>();
+      checkedPackage_ = package.string();
+      if (!checker_->Open(package.string(), openError_)) {
+        openError_ = "the package cannot be read: " + openError_;
+      } else {
+        openError_.clear();
+      }
+    }
+    if (!openError_.empty()) {
+      why = openError_;
       return false;
     }
-    // A scratch copy opened for change, so that the transform really
-    // applies; the copy is never committed.
-    fs::path copy = fs::temp_directory_path() / ("mkdiskset-check-" + std::to_string(++count_) +
-                                                 "-" + std::to_string(::getpid()) + ".msi");
-    std::error_code ignored;
-    fs::copy_file(package, copy, fs::copy_options::overwrite_existing, ignored);
-    GError* error = nullptr;
-    GObjectPtr<LibmsiDatabase> database(
-        libmsi_database_new(copy.c_str(), LIBMSI_DB_FLAGS_TRANSACT, nullptr, &error));
-    bool applied = false;
-    if (database && libmsi_database_apply_transform(database.get(), transform.c_str(), &error)) {
-      applied = true;
-    } else {
-      why = error != nullptr ? error->message : "libmsi refused it";
-      if (error != nullptr) g_error_free(error);
-    }
-    database.reset();
-    fs::remove(copy, ignored);
-    return applied;
+    return checker_->Applies(transform.string(), why);
   }
 
  private:
   LibmsiAutomation automation_;
-  int count_ = 0;
+  std::unique_ptr<TransformChecker> checker_;
+  std::string checkedPackage_, openError_;
 };
 
 }  // namespace
 
 std::unique_ptr<PackageAccess> MakeLibmsiPackageAccess() {
   // libmsi also warns on stderr about what it reports as an error (a table
-  // that is not there); the report says it once.
+  // or stream that is not there); the report says it once.
   g_log_set_default_handler(
       [](const gchar* domain, GLogLevelFlags level, const gchar* text, gpointer data) {
-        if ((level & (G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE)) == 0) {
+        if ((level & (G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE)) == 0) {
           g_log_default_handler(domain, level, text, data);
         }
       },

@@ -8,22 +8,6 @@
 namespace setup::msi {
 namespace {
 
-std::string RowKey(const Schema& schema, const Row& row) {
-  std::string key;
-  for (size_t i = 0; i < schema.size(); ++i) {
-    if (!IsKey(schema[i].type)) continue;
-    const Cell& cell = row[i];
-    if (cell.null) {
-      key += 'n';
-    } else if (IsString(schema[i].type)) {
-      key += 's' + cell.text + '\0';
-    } else {
-      key += 'i' + std::to_string(cell.number) + '\0';
-    }
-  }
-  return key;
-}
-
 std::string Describe(const Column& column) {
   return column.name + " (type " + std::to_string(column.type) + ")";
 }
@@ -41,41 +25,45 @@ std::string SchemaDifference(const std::string& table, const Schema& base, const
   return "";
 }
 
-void DiffRows(const Table& base, const Table& localized, TableChange& change) {
-  const Schema& schema = base.schema;
+// One pass over localized's rows against base's rows indexed by key.
+bool DiffRows(const Table& base, PackageReader& localized, TableChange& change,
+              std::string& error) {
+  const Schema& schema = change.schema;
   std::unordered_map<std::string, size_t> index;
   index.reserve(base.rows.size());
   for (size_t i = 0; i < base.rows.size(); ++i) index.emplace(RowKey(schema, base.rows[i]), i);
   std::vector<bool> kept(base.rows.size(), false);
-  std::vector<RowChange> deletes;
-  for (const Row& row : localized.rows) {
-    auto it = index.find(RowKey(schema, row));
-    if (it == index.end()) {
-      change.rows.push_back({RowAction::kInsert, 0, row});
-      continue;
-    }
-    kept[it->second] = true;
-    const Row& old = base.rows[it->second];
-    uint32_t changed = 0;
-    bool wide = false;
-    for (size_t i = 0; i < schema.size(); ++i) {
-      if (row[i] == old[i]) continue;
-      if (i >= 16) wide = true;
-      changed |= i < 16 ? 1u << i : 0;
-    }
-    if (changed == 0 && !wide) continue;
-    if (wide) {
-      // The update mask has 16 bits: a row that changes in a later column
-      // is deleted and inserted again.
-      change.rows.push_back({RowAction::kDelete, 0, old});
-      change.rows.push_back({RowAction::kInsert, 0, row});
-    } else {
-      change.rows.push_back({RowAction::kUpdate, changed, row});
-    }
-  }
-  for (size_t i = 0; i < base.rows.size(); ++i) {
+  bool ok = localized.ForEachRow(
+      change.table,
+      [&](Row& row) {
+        auto it = index.find(RowKey(schema, row));
+        if (it == index.end()) {
+          change.rows.push_back({RowAction::kInsert, 0, std::move(row)});
+          return;
+        }
+        kept[it->second] = true;
+        const Row& old = base.rows[it->second];
+        uint32_t changed = 0;
+        bool wide = false;
+        for (size_t i = 0; i < schema.size(); ++i) {
+          if (row[i] == old[i]) continue;
+          if (i >= 16) wide = true;
+          changed |= i < 16 ? 1u << i : 0;
+        }
+        if (wide) {
+          // The update mask has 16 bits: a row that changes in a later
+          // column is deleted and inserted again.
+          change.rows.push_back({RowAction::kDelete, 0, old});
+          change.rows.push_back({RowAction::kInsert, 0, std::move(row)});
+        } else if (changed != 0) {
+          change.rows.push_back({RowAction::kUpdate, changed, std::move(row)});
+        }
+      },
+      error);
+  for (size_t i = 0; ok && i < base.rows.size(); ++i) {
     if (!kept[i]) change.rows.push_back({RowAction::kDelete, 0, base.rows[i]});
   }
+  return ok;
 }
 
 std::string PlatformAndLanguage(const PackageReader& package) {
@@ -123,16 +111,14 @@ bool GenerateTransform(PackageReader& base, PackageReader& localized, Transform&
         return false;
       }
     }
-    Table before, after;
-    if (!localized.ReadTable(name, after, error)) return false;
+    Table before;
     if (old == baseTables.end()) {
       transform.addedTables.emplace_back(name, schema);
     } else if (!base.ReadTable(name, before, error)) {
       return false;
     }
-    before.schema = schema;
     TableChange change{name, schema, {}};
-    DiffRows(before, after, change);
+    if (!DiffRows(before, localized, change, error)) return false;
     if (!change.rows.empty()) transform.tables.push_back(std::move(change));
   }
 

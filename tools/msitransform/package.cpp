@@ -109,9 +109,12 @@ bool PackageReader::Open(const std::string& path, std::string& error) {
   }
 
   GPtr<LibmsiSummaryInfo> summary(libmsi_summary_info_new(db, 0, nullptr));
+  // An unset property's string is not to be read.
   const gchar* templateText =
-      summary ? libmsi_summary_info_get_string(summary.get(), LIBMSI_PROPERTY_TEMPLATE, nullptr)
-              : nullptr;
+      summary && libmsi_summary_info_get_property_type(summary.get(), LIBMSI_PROPERTY_TEMPLATE,
+                                                       nullptr) == LIBMSI_PROPERTY_TYPE_STRING
+          ? libmsi_summary_info_get_string(summary.get(), LIBMSI_PROPERTY_TEMPLATE, nullptr)
+          : nullptr;
   std::string text = templateText != nullptr ? templateText : "";
   size_t semicolon = text.find(';');
   platform_ = text.substr(0, semicolon);
@@ -137,33 +140,42 @@ std::string PackageReader::Property(const std::string& name) const {
 }
 
 bool PackageReader::ReadTable(const std::string& name, Table& table, std::string& error) {
+  table.rows.clear();
+  bool ok = ForEachRow(
+      name, [&](Row& row) { table.rows.push_back(std::move(row)); }, error);
+  if (ok) table.schema = schemas_.at(name);
+  return ok;
+}
+
+bool PackageReader::ForEachRow(const std::string& name, const std::function<void(Row&)>& each,
+                               std::string& error) {
   auto schema = schemas_.find(name);
   if (schema == schemas_.end()) {
     error = "the package has no table " + name;
     return false;
   }
-  table.schema = schema->second;
-  table.rows.clear();
-  const Schema& columns = table.schema;
+  const Schema& columns = schema->second;
+  Row row;
   return Select(
       db_->handle.get(), "SELECT * FROM `" + name + "`",
       [&](LibmsiRecord* r) {
-        Row row(columns.size());
+        row.assign(columns.size(), Cell());
         for (guint i = 0; i < columns.size(); ++i) {
           Cell& cell = row[i];
-          if (libmsi_record_is_null(r, i + 1)) continue;
           int type = columns[i].type;
           if (IsBinary(type)) {
-            cell.null = !ReadStream(r, i + 1, cell.text);
+            cell.null = libmsi_record_is_null(r, i + 1) || !ReadStream(r, i + 1, cell.text);
           } else if (IsString(type)) {
-            cell.text = TakeString(libmsi_record_get_string(r, i + 1));
+            gchar* text = libmsi_record_get_string(r, i + 1);
+            if (text != nullptr) cell.text = text;
+            g_free(text);
             cell.null = cell.text.empty();
-          } else {
+          } else if (!libmsi_record_is_null(r, i + 1)) {
             cell.number = libmsi_record_get_int(r, i + 1);
             cell.null = false;
           }
         }
-        table.rows.push_back(std::move(row));
+        each(row);
         return true;
       },
       error);

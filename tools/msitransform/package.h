@@ -3,6 +3,7 @@
 // transform's summary information names.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -40,6 +41,9 @@ class PackageReader {
 
   // Every row of table, binary cells with their data.
   bool ReadTable(const std::string& name, Table& table, std::string& error);
+  // The same, one row at a time; each may take the row's cells.
+  bool ForEachRow(const std::string& name, const std::function<void(Row&)>& each,
+                  std::string& error);
 
  private:
   struct Database;

@@ -1,4 +1,4 @@
-// Storage element names, string code pages and binary cell names.
+// Storage element names, code pages, and the names of rows and binary cells.
 #include "tools/msitransform/transform.h"
 
 namespace setup::msi {
@@ -86,6 +86,22 @@ std::string CellStreamName(const std::string& table, const Schema& schema, const
       name += IsString(schema[i].type) ? row[i].text : std::to_string(row[i].number);
   }
   return name;
+}
+
+std::string RowKey(const Schema& schema, const Row& row) {
+  std::string key;
+  for (size_t i = 0; i < schema.size() && i < row.size(); ++i) {
+    if (!IsKey(schema[i].type)) continue;
+    const Cell& cell = row[i];
+    if (cell.null) {
+      key += 'n';
+    } else if (IsString(schema[i].type)) {
+      key += 's' + cell.text + '\0';
+    } else {
+      key += 'i' + std::to_string(cell.number) + '\0';
+    }
+  }
+  return key;
 }
 
 std::string CodepageName(int codepage) {

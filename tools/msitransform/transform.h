@@ -124,6 +124,9 @@ std::string DecodeStreamName(const std::u16string& name, bool& table);
 // The name of a binary cell's stream: the table and the row's keys.
 std::string CellStreamName(const std::string& table, const Schema& schema, const Row& row);
 
+// A row's primary key as one string, for hash maps (unique per key).
+std::string RowKey(const Schema& schema, const Row& row);
+
 // The iconv name of an installer code page ("" for code page 0, which
 // holds ASCII only).
 std::string CodepageName(int codepage);
