@@ -39,6 +39,11 @@ if(SETUP_FUZZ)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_libraries(${name} PRIVATE setupcore)
   endforeach()
+  # The transform reader over transforms with arbitrary streams.
+  add_executable(transform_read_fuzz tests/fuzz/transform_read_fuzz.cpp)
+  target_compile_options(transform_read_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(transform_read_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_libraries(transform_read_fuzz PRIVATE msitransform)
 endif()
 
 # The post-link step of SETUP.EXE, whose library the unit tests link.

@@ -71,12 +71,15 @@ void MakeTestPackage(const std::string& path, const PackageSpec& spec) {
   }
   for (const std::string& sql : spec.sql) Run(db.get(), sql);
   if (!spec.idt.empty()) Import(db.get(), path + ".table.idt", spec.idt);
+  if (!spec.platform) {  // no summary information at all, as libmsi leaves it
+    ASSERT_TRUE(libmsi_database_commit(db.get(), &error))
+        << (error != nullptr ? error->message : "");
+    return;
+  }
   Ptr<LibmsiSummaryInfo> summary(libmsi_summary_info_new(db.get(), 4, nullptr));
   ASSERT_TRUE(summary);
-  if (spec.platform) {
-    libmsi_summary_info_set_string(summary.get(), LIBMSI_PROPERTY_TEMPLATE,
-                                   ("Intel;" + spec.language).c_str(), nullptr);
-  }
+  libmsi_summary_info_set_string(summary.get(), LIBMSI_PROPERTY_TEMPLATE,
+                                 ("Intel;" + spec.language).c_str(), nullptr);
   libmsi_summary_info_set_string(summary.get(), LIBMSI_PROPERTY_UUID,
                                  "{00000000-0000-0000-0000-000000000001}", nullptr);
   libmsi_summary_info_set_int(summary.get(), LIBMSI_PROPERTY_VERSION, 200, nullptr);
@@ -86,3 +89,7 @@ void MakeTestPackage(const std::string& path, const PackageSpec& spec) {
 }
 
 }  // namespace setup::testing
+
+// libmsi 0.101 leaks a few small blocks of its own (seen under
+// LeakSanitizer, from libmsi's frames only); they are not this project's.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libmsi.so\n"; }

@@ -15,7 +15,9 @@ struct PackageSpec {
   std::string version = "1.0.0";
   std::string upgradeCode = "{66666666-7777-8888-9999-AAAAAAAAAAAA}";
   std::string language = "1033";
-  bool platform = true;                      // the summary's template names "Intel;<language>"
+  // With summary information whose template is "Intel;<language>", or
+  // with none at all.
+  bool platform = true;
   std::map<std::string, std::string> blobs;  // Binary table: name -> data
   std::vector<std::string> sql;              // run after the common tables
   std::string idt;                           // a table imported from this text when not empty

@@ -2,6 +2,9 @@
 // language stage and bootstrap walk use. InstallProduct installs nothing; the
 // check records what the walk hands it.
 #include <libmsi.h>
+#include <sys/stat.h>
+
+#include <map>
 
 #include "tools/mkdiskset/check.h"
 #include "tools/mkdiskset/check_transform.h"
@@ -81,32 +84,65 @@ class LibmsiDatabaseObject : public DatabaseObject {
   GObjectPtr<LibmsiDatabase> database_;
 };
 
+// The file at path as it is now: a package replaced under the same name
+// is another package.
+std::string Identity(const std::string& path) {
+  struct stat facts {};
+  if (::stat(path.c_str(), &facts) != 0) return path;
+  return path + "\n" + std::to_string(facts.st_dev) + ":" + std::to_string(facts.st_ino) + ":" +
+         std::to_string(facts.st_size) + ":" + std::to_string(facts.st_mtim.tv_sec) + "." +
+         std::to_string(facts.st_mtim.tv_nsec);
+}
+
+// The packages opened so far: libmsi reads a whole package when it opens
+// it, and the transform check reads the same one again.
+class OpenedPackages {
+ public:
+  // A new reference to the package at path; throws as a dispatch call does.
+  LibmsiDatabase* Open(const std::string& path) {
+    auto it = opened_.find(Identity(path));
+    if (it == opened_.end()) {
+      GError* error = nullptr;
+      LibmsiDatabase* database =
+          libmsi_database_new(path.c_str(), LIBMSI_DB_FLAGS_READONLY, nullptr, &error);
+      if (database == nullptr) Fail(error);
+      it = opened_.emplace(Identity(path), GObjectPtr<LibmsiDatabase>(database)).first;
+    }
+    return LIBMSI_DATABASE(g_object_ref(it->second.get()));
+  }
+
+ private:
+  std::map<std::string, GObjectPtr<LibmsiDatabase>> opened_;
+};
+
 class LibmsiInstallerObject : public InstallerObject {
  public:
+  explicit LibmsiInstallerObject(OpenedPackages& packages) : packages_(packages) {}
   std::unique_ptr<DatabaseObject> OpenDatabase(const std::string& path, int32_t) override {
-    GError* error = nullptr;
     std::string posix = path;
     for (char& c : posix) c = c == '\\' ? '/' : c;
-    LibmsiDatabase* database =
-        libmsi_database_new(posix.c_str(), LIBMSI_DB_FLAGS_READONLY, nullptr, &error);
-    if (database == nullptr) Fail(error);
-    return std::make_unique<LibmsiDatabaseObject>(database);
+    return std::make_unique<LibmsiDatabaseObject>(packages_.Open(posix));
   }
   int32_t GetUILevel() override { return level_; }
   void PutUILevel(int32_t level) override { level_ = level; }
   void InstallProduct(const std::string&, const std::string&) override {}
 
  private:
+  OpenedPackages& packages_;
   int32_t level_ = 5;
 };
 
 class LibmsiAutomation : public AutomationPlatform {
  public:
+  explicit LibmsiAutomation(OpenedPackages& packages) : packages_(packages) {}
   int32_t InitializeCom() override { return 0; }
   void UninitializeCom() override {}
   std::unique_ptr<InstallerObject> CreateInstallerObject() override {
-    return std::make_unique<LibmsiInstallerObject>();
+    return std::make_unique<LibmsiInstallerObject>(packages_);
   }
+
+ private:
+  OpenedPackages& packages_;
 };
 
 class LibmsiPackageAccess : public PackageAccess {
@@ -117,13 +153,17 @@ class LibmsiPackageAccess : public PackageAccess {
   // (see check_transform.cpp); the package is read once for all of them.
   bool TransformApplies(const fs::path& package, const fs::path& transform,
                         std::string& why) override {
-    if (checkedPackage_ != package.string()) {
+    if (checkedPackage_ != Identity(package.string())) {
       checker_ = std::make_unique<TransformChecker>();
-      checkedPackage_ = package.string();
-      if (!checker_->Open(package.string(), openError_)) {
-        openError_ = "the package cannot be read: " + openError_;
-      } else {
-        openError_.clear();
+      checkedPackage_ = Identity(package.string());
+      openError_.clear();
+      try {
+        GObjectPtr<LibmsiDatabase> database(packages_.Open(package.string()));
+        if (!checker_->Open(database.get(), openError_)) {
+          openError_ = "the package cannot be read: " + openError_;
+        }
+      } catch (const DispatchError& error) {
+        openError_ = "the package cannot be read: " + error.Text();
       }
     }
     if (!openError_.empty()) {
@@ -134,7 +174,8 @@ class LibmsiPackageAccess : public PackageAccess {
   }
 
  private:
-  LibmsiAutomation automation_;
+  OpenedPackages packages_;
+  LibmsiAutomation automation_{packages_};
   std::unique_ptr<TransformChecker> checker_;
   std::string checkedPackage_, openError_;
 };

@@ -118,7 +118,7 @@ bool Validates(const PackageReader& package, const TransformSummary& summary, in
 
 }  // namespace
 
-bool TransformChecker::Open(const std::string& package, std::string& error) {
+bool TransformChecker::Open(LibmsiDatabase* package, std::string& error) {
   keys_.clear();
   return package_.Open(package, error);
 }
@@ -127,12 +127,12 @@ const std::unordered_set<std::string>* TransformChecker::Keys(const std::string&
                                                               std::string& error) {
   auto it = keys_.find(table);
   if (it != keys_.end()) return &it->second;
-  Table rows;
-  if (!package_.ReadTable(table, rows, error)) return nullptr;
-  std::unordered_set<std::string>& keys = keys_[table];
-  keys.reserve(rows.rows.size());
-  for (const Row& row : rows.rows) keys.insert(RowKey(rows.schema, row));
-  return &keys;
+  std::unordered_set<std::string> keys;
+  if (!package_.ForEachKey(
+          table, [&](const std::string& key) { keys.insert(key); }, error)) {
+    return nullptr;
+  }
+  return &(keys_[table] = std::move(keys));
 }
 
 bool TransformChecker::Applies(const std::string& path, std::string& why) {

@@ -14,7 +14,7 @@ namespace setup::tools {
 class TransformChecker {
  public:
   // False with the reason when the package cannot be read.
-  bool Open(const std::string& package, std::string& error);
+  bool Open(LibmsiDatabase* package, std::string& error);
 
   // True when Windows Installer would apply the transform at path to the
   // package; otherwise false with the reason, in the words of the report

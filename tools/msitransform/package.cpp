@@ -32,7 +32,7 @@ std::string TakeString(gchar* text) {
 
 // Runs a query and hands each record to each; false with the reason.
 template <typename Each>
-bool Select(LibmsiDatabase* db, const std::string& sql, Each each, std::string& error) {
+bool Query(LibmsiDatabase* db, const std::string& sql, Each each, std::string& error) {
   GError* failure = nullptr;
   GPtr<LibmsiQuery> query(libmsi_query_new(db, sql.c_str(), &failure));
   if (!query || !libmsi_query_execute(query.get(), nullptr, &failure)) {
@@ -84,16 +84,22 @@ PackageReader::~PackageReader() = default;
 
 bool PackageReader::Open(const std::string& path, std::string& error) {
   GError* failure = nullptr;
-  db_->handle.reset(libmsi_database_new(path.c_str(), LIBMSI_DB_FLAGS_READONLY, nullptr, &failure));
-  if (!db_->handle) {
+  GPtr<LibmsiDatabase> db(
+      libmsi_database_new(path.c_str(), LIBMSI_DB_FLAGS_READONLY, nullptr, &failure));
+  if (!db) {
     error = TakeError(failure, "libmsi cannot open it");
     return false;
   }
+  return Open(db.get(), error);
+}
+
+bool PackageReader::Open(LibmsiDatabase* opened, std::string& error) {
+  db_->handle.reset(LIBMSI_DATABASE(g_object_ref(opened)));
   LibmsiDatabase* db = db_->handle.get();
   codepage_ = ExportedCodepage(db);
 
   std::map<std::string, std::map<int, Column>> columns;
-  bool ok = Select(
+  bool ok = Query(
       db, "SELECT `Table`, `Number`, `Name`, `Type` FROM `_Columns`",
       [&](LibmsiRecord* r) {
         columns[TakeString(libmsi_record_get_string(r, 1))][libmsi_record_get_int(r, 2)] =
@@ -122,7 +128,7 @@ bool PackageReader::Open(const std::string& path, std::string& error) {
 
   properties_.clear();
   if (schemas_.count("Property") != 0) {
-    ok = Select(
+    ok = Query(
         db, "SELECT `Property`, `Value` FROM `Property`",
         [&](LibmsiRecord* r) {
           properties_[TakeString(libmsi_record_get_string(r, 1))] =
@@ -147,6 +153,26 @@ bool PackageReader::ReadTable(const std::string& name, Table& table, std::string
   return ok;
 }
 
+bool PackageReader::ForEachKey(const std::string& name,
+                               const std::function<void(const std::string&)>& each,
+                               std::string& error) {
+  auto schema = schemas_.find(name);
+  if (schema == schemas_.end()) {
+    error = "the package has no table " + name;
+    return false;
+  }
+  Schema keys;
+  std::string list;
+  for (const Column& column : schema->second) {
+    if (!IsKey(column.type)) continue;
+    keys.push_back(column);
+    list += (list.empty() ? "`" : ", `") + column.name + "`";
+  }
+  return Select(
+      keys, "SELECT " + list + " FROM `" + name + "`", [&](Row& row) { each(RowKey(keys, row)); },
+      error);
+}
+
 bool PackageReader::ForEachRow(const std::string& name, const std::function<void(Row&)>& each,
                                std::string& error) {
   auto schema = schemas_.find(name);
@@ -154,10 +180,14 @@ bool PackageReader::ForEachRow(const std::string& name, const std::function<void
     error = "the package has no table " + name;
     return false;
   }
-  const Schema& columns = schema->second;
+  return Select(schema->second, "SELECT * FROM `" + name + "`", each, error);
+}
+
+bool PackageReader::Select(const Schema& columns, const std::string& sql,
+                           const std::function<void(Row&)>& each, std::string& error) {
   Row row;
-  return Select(
-      db_->handle.get(), "SELECT * FROM `" + name + "`",
+  return Query(
+      db_->handle.get(), sql,
       [&](LibmsiRecord* r) {
         row.assign(columns.size(), Cell());
         for (guint i = 0; i < columns.size(); ++i) {

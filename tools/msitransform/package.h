@@ -29,6 +29,9 @@ class PackageReader {
 
   // False with the reason when path is no package libmsi can read.
   bool Open(const std::string& path, std::string& error);
+  // The same over a database already open (libmsi reads a whole package
+  // when it opens it); the reader takes a reference of its own.
+  bool Open(LibmsiDatabase* database, std::string& error);
 
   int Codepage() const { return codepage_; }
   const Schemas& TableSchemas() const { return schemas_; }
@@ -44,8 +47,14 @@ class PackageReader {
   // The same, one row at a time; each may take the row's cells.
   bool ForEachRow(const std::string& name, const std::function<void(Row&)>& each,
                   std::string& error);
+  // The RowKey of every row of table (only the key columns are read).
+  bool ForEachKey(const std::string& name, const std::function<void(const std::string&)>& each,
+                  std::string& error);
 
  private:
+  // Runs sql, whose columns are columns, and hands each row to each.
+  bool Select(const Schema& columns, const std::string& sql, const std::function<void(Row&)>& each,
+              std::string& error);
   struct Database;
   std::unique_ptr<Database> db_;
   int codepage_ = 0;
