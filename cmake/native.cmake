@@ -10,6 +10,7 @@ add_executable(unit_tests
   tests/fakes/fake_system.cpp
   tests/fakes/fake_ui.cpp
   tests/fakes/fake_windows.cpp
+  tests/fakes/test_packages.cpp
   tests/unit/child_process_test.cpp
   tests/unit/command_line_test.cpp
   tests/unit/disk_set_copier_test.cpp
@@ -21,6 +22,7 @@ add_executable(unit_tests
   tests/unit/messages_test.cpp
   tests/unit/mkdiskset_check_test.cpp
   tests/unit/mkdiskset_test.cpp
+  tests/unit/msitransform_test.cpp
   tests/unit/pe_image_test.cpp
   tests/unit/prerequisites_test.cpp
   tests/unit/stages_test.cpp
@@ -37,6 +39,11 @@ if(SETUP_FUZZ)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_libraries(${name} PRIVATE setupcore)
   endforeach()
+  # The transform reader over transforms with arbitrary streams.
+  add_executable(transform_read_fuzz tests/fuzz/transform_read_fuzz.cpp)
+  target_compile_options(transform_read_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(transform_read_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_libraries(transform_read_fuzz PRIVATE msitransform)
 endif()
 
 # The post-link step of SETUP.EXE, whose library the unit tests link.

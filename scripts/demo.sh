@@ -34,10 +34,11 @@ cleanup() {
 trap cleanup EXIT
 
 # The product is the 32-bit build; a machine without 32-bit Wine also gets the
-# 64-bit build of the same sources to run.
-echo "demo: building SETUP.EXE"
-requests=("$SETUP_ARCH")
-[[ $SETUP_ARCH == win32 ]] || requests=(win32:setup "$SETUP_ARCH")
+# 64-bit build of the same sources to run. The sample's transforms are made
+# by the native mkmst.
+echo "demo: building SETUP.EXE and mkmst"
+requests=(native:mkmst "$SETUP_ARCH")
+[[ $SETUP_ARCH == win32 ]] || requests=(native:mkmst win32:setup "$SETUP_ARCH")
 for request in "${requests[@]}"; do
   if ! "$root/scripts/build.sh" "$request" >"$work/build-${request%%:*}.log" 2>&1; then
     tail -n 30 "$work/build-${request%%:*}.log"
@@ -74,13 +75,32 @@ if [[ -s $log ]]; then tr -d '\r' <"$log" | sed 's/^/  /'; else echo "  none"; f
 if ! grep -q '^engine_update' "$log" 2>/dev/null; then
   echo "  (Bootstrap\\Msi\\WinNT\\engine_update.exe did not run: the installer engine is current)"
 fi
-installed=
-for pf in "Program Files (x86)" "Program Files"; do
-  f="$WINEPREFIX/drive_c/$pf/Sample Product/readme.txt"
-  [[ -f $f ]] && installed="C:\\$pf\\Sample Product\\readme.txt"
+# What was installed, read from the prefix: the product's name among the
+# installed programs (the registry's Uninstall entry, exported in UTF-16 so
+# that any language's name comes through) and the folder its file went to.
+product_code=$(msiinfo export "$medium/Product.msi" Property | tr -d '\r' |
+  awk -F'\t' '$1 == "ProductCode" {print $2}')
+name=
+for view in 32 64; do
+  if timeout 60 "$WINE" reg export "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product_code" \
+    "$(winpath "$work/uninstall.reg")" "/reg:$view" /y </dev/null >/dev/null 2>&1; then
+    name=$(iconv -f UTF-16 -t UTF-8 "$work/uninstall.reg" | tr -d '\r' |
+      sed -n 's/^"DisplayName"="\(.*\)"$/\1/p')
+    break
+  fi
 done
-if [[ -n $installed ]]; then
-  echo "Product file installed: $installed"
+folder=
+for f in "$WINEPREFIX"/drive_c/Program\ Files*/*/readme.txt; do
+  cmp -s "$f" "$root/sample/readme.txt" && folder=$(dirname "$f")
+done
+if [[ -n $name ]]; then
+  echo "Product installed: $name"
+else
+  echo "Product not installed (no entry among the installed programs)"
+fi
+if [[ -n $folder ]]; then
+  folder=${folder#"$WINEPREFIX/drive_c/"}
+  echo "Installed in: C:\\${folder//\//\\}"
 else
   echo "Product file not installed"
 fi

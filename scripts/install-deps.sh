@@ -11,7 +11,7 @@ packages=(
   msitools wixl
   xvfb xauth x11-utils
   mtools dosfstools
-  pkg-config libmsi-dev libglib2.0-dev
+  pkg-config libmsi-dev libgsf-1-dev libglib2.0-dev
   fusefat fuse
   osslsigncode openssl
 )

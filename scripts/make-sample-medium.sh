@@ -1,13 +1,15 @@
 #!/bin/bash
-# Builds the bundled sample medium: SETUP.EXE beside a real package with
+# Builds the bundled sample medium: SETUP.EXE beside the English package with
 # German, English and French language rows, one transform per language, a
 # prerequisite program in Bootstrap\, and an engine update in
 # Bootstrap\Msi\WinNT\ that a machine with a current installer never runs.
+# The package and its German and French builds come from the one WiX source
+# (sample/Product.wxs); each transform is made by the native mkmst from the
+# English build and the build of its language (English to itself for 0009).
 #
 # Usage: scripts/make-sample-medium.sh OUTDIR [win32|win64]
-# Needs the build of that architecture (scripts/build.sh ARCH). The transforms
-# are written by a Win32 tool, so Wine runs once: in $WINEPREFIX when set,
-# else in a throwaway prefix.
+# Needs the build of that architecture (scripts/build.sh ARCH) and the native
+# mkmst (scripts/build.sh native).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/wine-common.sh"
@@ -16,38 +18,25 @@ out=${1:?usage: make-sample-medium.sh OUTDIR [win32|win64]}
 [[ -n ${2:-} ]] && SETUP_ARCH=$2
 wine_select
 build=${SETUP_BUILD_DIR:-$root/build}/$SETUP_ARCH
-for f in SETUP.EXE tools/win32/bootprog.exe tools/win32/mkmst.exe; do
+for f in SETUP.EXE tools/win32/bootprog.exe; do
   [[ -f $build/$f ]] || { echo "make-sample-medium: $build/$f missing; run scripts/build.sh $SETUP_ARCH" >&2; exit 1; }
 done
+mkmst=${SETUP_BUILD_DIR:-$root/build}/native/tools/mkmst/mkmst
+[[ -x $mkmst ]] || { echo "make-sample-medium: $mkmst missing; run scripts/build.sh native" >&2; exit 1; }
 
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 cp "$build/SETUP.EXE" "$out/SETUP.EXE"
 
-# wixl finds the product's file relative to its working folder.
-(cd "$root/sample" && wixl -o "$out/Product.msi" Product.wxs)
-msibuild "$out/Product.msi" -i "$root/sample/UIText.idt"
-
-scratch=
-if [[ -z ${WINEPREFIX:-} || ! -d ${WINEPREFIX:-/nonexistent}/drive_c ]]; then
-  scratch=$(mktemp -d /tmp/sample-medium.XXXXXX)
-  export WINEPREFIX=$scratch/prefix
-  trap 'wine_stop_prefix "$WINEPREFIX"; rm -rf "$scratch"' EXIT
-  wine_make_prefix "$WINEPREFIX"
-fi
-# The transforms carry no changes (see tools/win32/mkmst.cpp), so one file
-# serves every language.
-# Wine's server outlives the tool; it must not hold the caller's output open.
-mkmst_log=$(mktemp)
-if ! timeout 60 "$WINE" "$build/tools/win32/mkmst.exe" "$(winpath "$out/0007_l.mst")" \
-  </dev/null >"$mkmst_log" 2>&1; then
-  cat "$mkmst_log" >&2
-  rm -f "$mkmst_log"
-  exit 1
-fi
-rm -f "$mkmst_log"
-cp "$out/0007_l.mst" "$out/0009_l.mst"
-cp "$out/0007_l.mst" "$out/0012_l.mst"
+builds=$(mktemp -d /tmp/sample-builds.XXXXXX)
+trap 'rm -rf "$builds"' EXIT
+for culture in en-US de-DE fr-FR; do
+  bash "$root/scripts/sample-package.sh" "$culture" "$builds/$culture.msi"
+done
+cp "$builds/en-US.msi" "$out/Product.msi"
+"$mkmst" "$out/Product.msi" "$builds/de-DE.msi" "$out/0007_l.mst"
+"$mkmst" "$out/Product.msi" "$builds/en-US.msi" "$out/0009_l.mst"
+"$mkmst" "$out/Product.msi" "$builds/fr-FR.msi" "$out/0012_l.mst"
 
 mkdir -p "$out/Bootstrap/Msi/WinNT" "$out/Bootstrap/Msi/Win9X"
 cp "$build/tools/win32/bootprog.exe" "$out/Bootstrap/prereq.exe"

@@ -43,14 +43,24 @@ uitext_idt() {
 #   single.msi    Francais only
 #   nolang.msi    no language row: an ordinary row and a lower-case "lang" key
 #   runtime.msi   a prerequisite package with a file of its own
-#   empty.mst     a transform that changes nothing
+#   empty.mst     a transform that changes nothing (std.msi to itself)
+#   de.msi        the German build of std.msi
+#   ja-base.msi   std.msi offering Japanese as well (Lang0017), code page 1252
+#   ja.msi        its Japanese build: code page 932, Japanese name and folder
+#   0017_l.mst    the transform from ja-base.msi to ja.msi
+#   sample/       the sample medium (scripts/make-sample-medium.sh), with the
+#                 real German, English and French transforms
+# Every transform is made with the native mkmst.
 build_packages() {
   local p=$work/pkgs
   mkdir -p "$p"
   (cd "$root/sample" && wixl -o "$p/base.msi" Product.wxs) || return 1
 
-  cp "$p/base.msi" "$p/std.msi"
-  msibuild "$p/std.msi" -i "$root/sample/UIText.idt" || return 1
+  bash "$root/scripts/sample-package.sh" en-US "$p/std.msi" || return 1
+  bash "$root/scripts/sample-package.sh" de-DE "$p/de.msi" || return 1
+  sample_product_code=$(msiinfo export "$p/std.msi" Property | tr -d '\r' |
+    awk -F'\t' '$1 == "ProductCode" {print $2}')
+  build_japanese || return 1
 
   printf 'Lang0012\tFrancais\nbytes\tbytes\nLang0007\tDeutsch\nlang0099\tZulu\nLang0005\t\nLang0010\tEspanol\n' |
     uitext_idt >"$p/three.idt"
@@ -78,10 +88,35 @@ build_packages() {
     -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('PlannedFailure', '', 1100)" ||
     return 1
 
-  WINEPREFIX=$work/template timeout 60 "$WINE" "$tools/mkmst.exe" "$(winpath "$p/empty.mst")" \
-    </dev/null >"$p/mkmst.log" 2>&1 || { cat "$p/mkmst.log"; return 1; }
-  [[ -s $p/empty.mst ]] || return 1
+  "$mkmst" "$p/std.msi" "$p/std.msi" "$p/empty.mst" >"$p/mkmst.log" 2>&1 || { cat "$p/mkmst.log"; return 1; }
+  bash "$root/scripts/make-sample-medium.sh" "$p/sample" "$SETUP_ARCH" >"$p/sample.log" 2>&1 ||
+    { cat "$p/sample.log"; return 1; }
   build_floppy_set
+}
+
+# The Japanese pair: the English package with a Japanese row, in code page
+# 1252, and its Japanese build. wixl writes a package in code page 0, which
+# holds no Japanese, so the Japanese build is the English one moved to code
+# page 932 and then given its strings (msibuild takes UTF-8 and stores them
+# in the package's code page).
+japanese_name=サンプル製品
+build_japanese() {
+  local p=$work/pkgs
+  mkdir -p "$p/cp1252" "$p/cp932"
+  cp "$p/std.msi" "$p/ja-base.msi"
+  printf '\n\n1252\t_ForceCodepage\n' >"$p/cp1252/_ForceCodepage.idt"
+  msibuild "$p/ja-base.msi" -i "$p/cp1252/_ForceCodepage.idt" \
+    -q "INSERT INTO \`UIText\` (\`Key\`, \`Text\`) VALUES ('Lang0017', 'Japanese')" || return 1
+  cp "$p/ja-base.msi" "$p/ja.msi"
+  printf '\n\n932\t_ForceCodepage\n' >"$p/cp932/_ForceCodepage.idt"
+  msibuild "$p/ja.msi" -i "$p/cp932/_ForceCodepage.idt" \
+    -q "UPDATE \`Property\` SET \`Value\` = '$japanese_name' WHERE \`Property\` = 'ProductName'" \
+    -q "UPDATE \`Property\` SET \`Value\` = '日本語版' WHERE \`Property\` = 'ARPCOMMENTS'" \
+    -q "UPDATE \`Property\` SET \`Value\` = '1041' WHERE \`Property\` = 'ProductLanguage'" \
+    -q "UPDATE \`Directory\` SET \`DefaultDir\` = '$japanese_name' WHERE \`Directory\` = 'INSTALLDIR'" \
+    -q "UPDATE \`Feature\` SET \`Title\` = 'すべて' WHERE \`Feature\` = 'Complete'" || return 1
+  msibuild "$p/ja.msi" -s "Sample Product" "Sample Maker" "Intel;1041" || return 1
+  "$mkmst" "$p/ja-base.msi" "$p/ja.msi" "$p/0017_l.mst" >"$p/mkmst.log" 2>&1 || { cat "$p/mkmst.log"; return 1; }
 }
 
 # A floppy-disk set in one folder (as on a CD): the product as Setup.msi, the
@@ -273,13 +308,20 @@ expect_message_box() {  # CAPTION TEXT [FILE]
   [[ -n $ex ]] && (((ex & 0x8) != 0)) || fail "message box not topmost (exstyle $ex): not system-modal"
 }
 
+# Where the prefix's Wine puts the program files of a 32-bit package.
+program_files() {
+  if [[ -d "$prefix/drive_c/Program Files (x86)" ]]; then
+    printf '%s' "$prefix/drive_c/Program Files (x86)"
+  else
+    printf '%s' "$prefix/drive_c/Program Files"
+  fi
+}
+
 product_file() {  # [INSTALL-FOLDER-UNIX-PATH]
   if [[ -n ${1:-} ]]; then
     printf '%s' "$1/readme.txt"
-  elif [[ -d "$prefix/drive_c/Program Files (x86)" ]]; then
-    printf '%s' "$prefix/drive_c/Program Files (x86)/Sample Product/readme.txt"
   else
-    printf '%s' "$prefix/drive_c/Program Files/Sample Product/readme.txt"
+    printf '%s' "$(program_files)/Sample Product/readme.txt"
   fi
 }
 
@@ -291,6 +333,30 @@ expect_installed() {
   elif ! cmp -s "$f" "$root/sample/readme.txt"; then
     fail "installed ${f#"$prefix/"} differs from the packaged file"
   fi
+}
+
+# installed_program VALUE: a value (DisplayName, Comments, ...) of the sample
+# product's entry among the installed programs, in UTF-8. The registry is
+# exported (in UTF-16) rather than queried, so that no code page stands
+# between the value and the test; both registry views are tried, as the
+# 32-bit package's entry may sit in either.
+installed_program() {
+  local key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$sample_product_code"
+  local view
+  for view in 32 64; do
+    rm -f "$dir/uninstall.reg"
+    timeout 60 "$WINE" reg export "$key" "$(winpath "$dir/uninstall.reg")" "/reg:$view" /y \
+      </dev/null >/dev/null 2>&1 || continue
+    iconv -f UTF-16 -t UTF-8 "$dir/uninstall.reg" | tr -d '\r' | sed -n "s/^\"$1\"=\"\(.*\)\"\$/\1/p"
+    return 0
+  done
+}
+
+# expect_product NAME FOLDER: the sample product installed in
+# <program files>\FOLDER and listed as NAME among the installed programs.
+expect_product() {
+  expect_installed "$(program_files)/$2"
+  expect_eq "name among the installed programs" "$(installed_program DisplayName)" "$1"
 }
 
 expect_not_installed() {

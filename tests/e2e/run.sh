@@ -47,14 +47,17 @@ trap 'exit 130' INT TERM
 
 build=${SETUP_BUILD_DIR:-$root/build}/$SETUP_ARCH
 tools=$build/tools/win32
+# The transforms of the test media are made by the native mkmst.
+mkmst=${SETUP_BUILD_DIR:-$root/build}/native/tools/mkmst/mkmst
 if [[ ${SETUP_E2E_SKIP_BUILD:-0} != 1 ]]; then
   if ! "$root/scripts/build.sh" "$SETUP_ARCH" >"$work/build.log" 2>&1; then
     echo "e2e: build of $SETUP_ARCH failed; building the test tools alone (tail of the log below)"
     tail -n 15 "$work/build.log" | sed 's/^/  | /'
-    cmake --build "$build" --target uidriver bootprog mkmst oldmsi planted >>"$work/build.log" 2>&1
+    cmake --build "$build" --target uidriver bootprog applymst oldmsi planted >>"$work/build.log" 2>&1
   fi
+  "$root/scripts/build.sh" native:mkmst >>"$work/build.log" 2>&1
 fi
-for f in "$tools/uidriver.exe" "$tools/bootprog.exe" "$tools/mkmst.exe" "$tools/oldmsi.dll"; do
+for f in "$tools/uidriver.exe" "$tools/bootprog.exe" "$tools/applymst.exe" "$tools/oldmsi.dll" "$mkmst"; do
   if [[ ! -f $f ]]; then
     echo "e2e: $f missing"
     echo "0 passed, 1 failed"
@@ -100,6 +103,7 @@ build_packages || { echo "e2e: cannot build the test packages"; echo "0 passed, 
 source "$root/tests/e2e/floppy_scenarios.sh"
 source "$root/tests/e2e/check_scenarios.sh"
 source "$root/tests/e2e/station_scenarios.sh"
+source "$root/tests/e2e/language_scenarios.sh"
 build_floppy_sets || { echo "e2e: cannot build the floppy sets"; echo "0 passed, 1 failed"; exit 1; }
 wine_stop_prefix "$work/template"
 echo "e2e: template prefix and packages ready in $(($(date +%s) - t0)) s"

@@ -35,16 +35,21 @@ scenarios=(
 )
 
 # The product is installed in the user's language when its transform lies
-# beside the package: no question asked, even though three are offered.
+# beside the package: no question asked, even though three are offered. On
+# the sample medium, whose transforms mkmst made from the language builds,
+# that is the German product: its folder, and its name among the installed
+# programs.
 sc_german_default_transform() {
   german_user
-  make_medium std.msi 0007 0009 0012
-  add_program Bootstrap/prereq.exe
+  cp -a "$work/pkgs/sample" "$medium"
   mkdir -p "$dir/cwd"
   setup_run --answer --cwd "$dir/cwd" /l
   expect_code 0
   expect_no_dialog
-  expect_installed
+  expect_product Beispielprodukt Beispielprodukt
+  expect_eq "comment among the installed programs" "$(installed_program Comments)" \
+    "Vom Beispielmedium installiert"
+  expect_not_installed
   expect_log "prereq.exe|"
   expect_line "$dir/cwd/setup.log" "Property(S): TRANSFORMS = $(winpath "$medium")\\0007_l.mst" \
     "installer log"

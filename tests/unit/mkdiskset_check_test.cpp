@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -8,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "fakes/test_packages.h"
 #include "tools/mkdiskset/check.h"
 #include "tools/mkdiskset/disk_set_author.h"
+#include "tools/msitransform/generate.h"
 
 namespace setup::tools {
 namespace {
@@ -207,19 +210,109 @@ TEST(MkdisksetCheckTest, EachMediumWithOneProblemGetsTheCustomersError) {
   fs::remove_all(root);
 }
 
-TEST(MkdisksetCheckTest, LibmsiAppliesNoTransformThatIsNotOne) {
-  if (std::system("command -v msibuild >/dev/null 2>&1") != 0) GTEST_SKIP() << "no msibuild";
+// Each row: the transform mkmst makes from a package to its Japanese
+// build, changed in one way; whether Windows Installer would apply it.
+TEST(MkdisksetCheckTest, ATransformAppliesOnlyWhereWindowsInstallerWouldApplyIt) {
+  using msi::RowAction;
+  using msi::Transform;
   std::string pattern = (fs::temp_directory_path() / "mkdiskset-mst-XXXXXX").string();
   const fs::path root = mkdtemp(pattern.data());
-  MakePackage(root / "p.msi", &kEnglish);
-  Write(root / "junk.mst", std::string(4096, 'j'));
-  fs::copy(root / "p.msi", root / "package.mst");  // a storage, but a package
+  testing::PackageSpec base, localized;
+  base.sql = {
+      "CREATE TABLE `Feature` (`Feature` CHAR(38) NOT NULL, `Title` CHAR(64) "
+      "LOCALIZABLE PRIMARY KEY `Feature`)",
+      "INSERT INTO `Feature` (`Feature`, `Title`) VALUES ('Complete', 'Everything')"};
+  localized.sql = {base.sql[0],
+                   "INSERT INTO `Feature` (`Feature`, `Title`) VALUES ('Complete', 'すべて')"};
+  localized.codepage = 932;
+  localized.language = "1041";
+  testing::MakeTestPackage((root / "p.msi").string(), base);
+  testing::MakeTestPackage((root / "l.msi").string(), localized);
+  msi::PackageReader before, after;
+  Transform made;
+  std::string error;
+  ASSERT_TRUE(before.Open((root / "p.msi").string(), error) &&
+              after.Open((root / "l.msi").string(), error) &&
+              msi::GenerateTransform(before, after, made, error))
+      << error;
+  auto feature = [](Transform& t) -> msi::TableChange& {
+    return *std::find_if(t.tables.begin(), t.tables.end(),
+                         [](const msi::TableChange& c) { return c.table == "Feature"; });
+  };
+  auto row = [&](Transform& t, RowAction action, const char* key) {
+    feature(t).rows.push_back({action, 2, {{false, 0, key}, {false, 0, "x"}}});
+  };
+  const auto none = [](Transform&) {};
+  struct Verdict {
+    const char* name;
+    std::function<void(Transform&)> change;
+    std::function<void(const fs::path&)> spoil;
+    const char* why;  // "" when it applies
+  } rows[] = {
+      {"as mkmst made it", none, nullptr, ""},
+      {"empty, without summary information", [](Transform& t) { t = Transform(); }, nullptr, ""},
+      {"for another product", [](Transform& t) { t.summary.revisionNumber[1] = '9'; }, nullptr,
+       "made for another product: it is for product {91111111-"},
+      {"for another upgrade code",
+       [](Transform& t) {
+         t.summary.characterCount |= msi::kValidateUpgradeCode << 16;
+         t.summary.revisionNumber.back() = '}';
+         t.summary.revisionNumber.insert(t.summary.revisionNumber.size() - 2, "B");
+       },
+       nullptr, "made for another product family"},
+      {"for another language",
+       [](Transform& t) {
+         t.summary.characterCount |= msi::kValidateLanguage << 16;
+         t.summary.templateText = "Intel;1031";
+       },
+       nullptr, "made for a package of language 1031, the package's is 1033"},
+      {"for another version",
+       [](Transform& t) {
+         t.summary.characterCount |= (msi::kValidateMinorVersion | msi::kValidateNewEqualBase)
+                                     << 16;
+         t.summary.revisionNumber.replace(38, 5, "1.1.0");
+       },
+       nullptr, "made for version 1.1.0 of the product, the package is version 1.0.0"},
+      {"a row the package does not have",
+       [&](Transform& t) { row(t, RowAction::kUpdate, "Missing"); }, nullptr,
+       "it changes row Missing of table Feature, which the package does not have"},
+      {"a row deleted that is not there",
+       [&](Transform& t) { row(t, RowAction::kDelete, "Missing"); }, nullptr,
+       "it deletes row Missing of table Feature"},
+      {"the same, with that error suppressed",
+       [&](Transform& t) {
+         row(t, RowAction::kDelete, "Missing");
+         t.summary.characterCount |= msi::kErrorDeleteMissingRow;
+       },
+       nullptr, ""},
+      {"a row added that is there", [&](Transform& t) { row(t, RowAction::kInsert, "Complete"); },
+       nullptr, "it adds row Complete to table Feature, which already has it"},
+      {"a table the package does not have", [&](Transform& t) { feature(t).table = "Other"; },
+       nullptr, "it changes table Other, which the package does not have"},
+      {"a change of code page it does not allow",
+       [](Transform& t) { t.summary.characterCount &= ~msi::kErrorChangeCodepage; }, nullptr,
+       "its code page 932 is not the package's (1252)"},
+      {"a package, not a transform", none,
+       [&](const fs::path& f) {
+         fs::copy_file(root / "p.msi", f, fs::copy_options::overwrite_existing);
+       },
+       "not a transform: its storage class is {000C1084-"},
+      {"cut short", none, [](const fs::path& f) { fs::resize_file(f, 1536); }, "damaged"},
+      {"junk", none, [](const fs::path& f) { Write(f, std::string(4096, 'j')); },
+       "not a structured"},
+      {"missing", none, [](const fs::path& f) { fs::remove(f); }, "No such file"},
+  };
   std::unique_ptr<PackageAccess> packages = MakeLibmsiPackageAccess();
-  for (const char* name : {"junk.mst", "package.mst", "missing.mst"}) {
-    SCOPED_TRACE(name);
+  for (const Verdict& verdict : rows) {
+    SCOPED_TRACE(verdict.name);
+    Transform transform = made;
+    verdict.change(transform);
+    const fs::path file = root / (std::string(verdict.name) + ".mst");
+    ASSERT_TRUE(msi::WriteTransform(transform, file.string(), error)) << error;
+    if (verdict.spoil) verdict.spoil(file);
     std::string why;
-    EXPECT_FALSE(packages->TransformApplies(root / "p.msi", root / name, why));
-    EXPECT_FALSE(why.empty());
+    EXPECT_EQ(packages->TransformApplies(root / "p.msi", file, why), *verdict.why == '\0');
+    EXPECT_NE(why.find(verdict.why), std::string::npos) << why;
   }
   fs::remove_all(root);
 }

@@ -59,8 +59,8 @@ class PackageAccess {
  public:
   virtual ~PackageAccess() = default;
   virtual AutomationPlatform& Automation() = 0;
-  // False with the reason in why when the transform cannot be applied to
-  // (a scratch copy of) the package.
+  // False with the reason in why when Windows Installer would refuse to
+  // apply the transform to the package.
   virtual bool TransformApplies(const std::filesystem::path& package,
                                 const std::filesystem::path& transform, std::string& why) = 0;
 };

@@ -2,12 +2,12 @@
 // language stage and bootstrap walk use. InstallProduct installs nothing; the
 // check records what the walk hands it.
 #include <libmsi.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
-#include <fstream>
-#include <system_error>
+#include <map>
 
 #include "tools/mkdiskset/check.h"
+#include "tools/mkdiskset/check_transform.h"
 
 namespace fs = std::filesystem;
 
@@ -84,81 +84,110 @@ class LibmsiDatabaseObject : public DatabaseObject {
   GObjectPtr<LibmsiDatabase> database_;
 };
 
+// The file at path as it is now: a package replaced under the same name
+// is another package.
+std::string Identity(const std::string& path) {
+  struct stat facts {};
+  if (::stat(path.c_str(), &facts) != 0) return path;
+  return path + "\n" + std::to_string(facts.st_dev) + ":" + std::to_string(facts.st_ino) + ":" +
+         std::to_string(facts.st_size) + ":" + std::to_string(facts.st_mtim.tv_sec) + "." +
+         std::to_string(facts.st_mtim.tv_nsec);
+}
+
+// The packages opened so far: libmsi reads a whole package when it opens
+// it, and the transform check reads the same one again.
+class OpenedPackages {
+ public:
+  // A new reference to the package at path; throws as a dispatch call does.
+  LibmsiDatabase* Open(const std::string& path) {
+    auto it = opened_.find(Identity(path));
+    if (it == opened_.end()) {
+      GError* error = nullptr;
+      LibmsiDatabase* database =
+          libmsi_database_new(path.c_str(), LIBMSI_DB_FLAGS_READONLY, nullptr, &error);
+      if (database == nullptr) Fail(error);
+      it = opened_.emplace(Identity(path), GObjectPtr<LibmsiDatabase>(database)).first;
+    }
+    return LIBMSI_DATABASE(g_object_ref(it->second.get()));
+  }
+
+ private:
+  std::map<std::string, GObjectPtr<LibmsiDatabase>> opened_;
+};
+
 class LibmsiInstallerObject : public InstallerObject {
  public:
+  explicit LibmsiInstallerObject(OpenedPackages& packages) : packages_(packages) {}
   std::unique_ptr<DatabaseObject> OpenDatabase(const std::string& path, int32_t) override {
-    GError* error = nullptr;
     std::string posix = path;
     for (char& c : posix) c = c == '\\' ? '/' : c;
-    LibmsiDatabase* database =
-        libmsi_database_new(posix.c_str(), LIBMSI_DB_FLAGS_READONLY, nullptr, &error);
-    if (database == nullptr) Fail(error);
-    return std::make_unique<LibmsiDatabaseObject>(database);
+    return std::make_unique<LibmsiDatabaseObject>(packages_.Open(posix));
   }
   int32_t GetUILevel() override { return level_; }
   void PutUILevel(int32_t level) override { level_ = level; }
   void InstallProduct(const std::string&, const std::string&) override {}
 
  private:
+  OpenedPackages& packages_;
   int32_t level_ = 5;
 };
 
 class LibmsiAutomation : public AutomationPlatform {
  public:
+  explicit LibmsiAutomation(OpenedPackages& packages) : packages_(packages) {}
   int32_t InitializeCom() override { return 0; }
   void UninitializeCom() override {}
   std::unique_ptr<InstallerObject> CreateInstallerObject() override {
-    return std::make_unique<LibmsiInstallerObject>();
+    return std::make_unique<LibmsiInstallerObject>(packages_);
   }
+
+ private:
+  OpenedPackages& packages_;
 };
 
 class LibmsiPackageAccess : public PackageAccess {
  public:
   AutomationPlatform& Automation() override { return automation_; }
 
+  // Decided from the transform's contents as Windows Installer checks them
+  // (see check_transform.cpp); the package is read once for all of them.
   bool TransformApplies(const fs::path& package, const fs::path& transform,
                         std::string& why) override {
-    // libmsi asserts on a file that is no structured storage at all.
-    char magic[8] = {};
-    std::ifstream(transform, std::ios::binary).read(magic, sizeof magic);
-    if (std::string(magic, sizeof magic) != "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") {
-      why = "not a structured storage file";
+    if (checkedPackage_ != Identity(package.string())) {
+      checker_ = std::make_unique<TransformChecker>();
+      checkedPackage_ = Identity(package.string());
+      openError_.clear();
+      try {
+        GObjectPtr<LibmsiDatabase> database(packages_.Open(package.string()));
+        if (!checker_->Open(database.get(), openError_)) {
+          openError_ = "the package cannot be read: " + openError_;
+        }
+      } catch (const DispatchError& error) {
+        openError_ = "the package cannot be read: " + error.Text();
+      }
+    }
+    if (!openError_.empty()) {
+      why = openError_;
       return false;
     }
-    // A scratch copy opened for change, so that the transform really
-    // applies; the copy is never committed.
-    fs::path copy = fs::temp_directory_path() / ("mkdiskset-check-" + std::to_string(++count_) +
-                                                 "-" + std::to_string(::getpid()) + ".msi");
-    std::error_code ignored;
-    fs::copy_file(package, copy, fs::copy_options::overwrite_existing, ignored);
-    GError* error = nullptr;
-    GObjectPtr<LibmsiDatabase> database(
-        libmsi_database_new(copy.c_str(), LIBMSI_DB_FLAGS_TRANSACT, nullptr, &error));
-    bool applied = false;
-    if (database && libmsi_database_apply_transform(database.get(), transform.c_str(), &error)) {
-      applied = true;
-    } else {
-      why = error != nullptr ? error->message : "libmsi refused it";
-      if (error != nullptr) g_error_free(error);
-    }
-    database.reset();
-    fs::remove(copy, ignored);
-    return applied;
+    return checker_->Applies(transform.string(), why);
   }
 
  private:
-  LibmsiAutomation automation_;
-  int count_ = 0;
+  OpenedPackages packages_;
+  LibmsiAutomation automation_{packages_};
+  std::unique_ptr<TransformChecker> checker_;
+  std::string checkedPackage_, openError_;
 };
 
 }  // namespace
 
 std::unique_ptr<PackageAccess> MakeLibmsiPackageAccess() {
   // libmsi also warns on stderr about what it reports as an error (a table
-  // that is not there); the report says it once.
+  // or stream that is not there); the report says it once.
   g_log_set_default_handler(
       [](const gchar* domain, GLogLevelFlags level, const gchar* text, gpointer data) {
-        if ((level & (G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE)) == 0) {
+        if ((level & (G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE)) == 0) {
           g_log_default_handler(domain, level, text, data);
         }
       },

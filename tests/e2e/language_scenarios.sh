@@ -1,0 +1,91 @@
+# The language transforms that mkmst makes, held against Windows Installer
+# code this project did not write: Wine's msi.dll applies them and must get
+# the tables of the localized build, and a user who picks a language in the
+# dialog gets that language's product. (A German user's product from the
+# sample medium: sc_german_default_transform.) Sourced by run.sh.
+
+scenarios+=(
+  transforms_as_wine_applies_them
+  japanese_chosen_in_dialog
+)
+
+# wine_applies NAME BASE TRANSFORM LOCALIZED: every table of BASE with the
+# transform applied by Wine's msi.dll equals the same table of LOCALIZED as
+# msi.dll reads it. The code page is noted, not compared: msi.dll decodes the
+# transform's strings in the transform's code page but keeps the package's
+# own.
+wine_applies() {
+  local out=$dir/$1
+  timeout 60 "$WINE" "$tools/applymst.exe" apply "$(winpath "$2")" "$(winpath "$3")" \
+    "$(winpath "$out.applied")" </dev/null >"$out.log" 2>&1 ||
+    { fail "$1: msi.dll does not apply the transform: $(tr -d '\r' <"$out.log")"; return 1; }
+  timeout 60 "$WINE" "$tools/applymst.exe" dump "$(winpath "$4")" "$(winpath "$out.expected")" \
+    </dev/null >"$out.log" 2>&1 ||
+    { fail "$1: msi.dll cannot read the localized package: $(tr -d '\r' <"$out.log")"; return 1; }
+  if ! diff -r -x codepage "$out.expected" "$out.applied" >"$out.diff"; then
+    fail "$1: the transformed tables differ from the localized package's: $(head -c 800 "$out.diff")"
+    return 1
+  fi
+  echo "$1: $(ls "$out.applied" | grep -c '\.txt$') tables as in the localized package;" \
+    "code page $(codepage_of "$out.applied") after the transform, $(codepage_of "$out.expected") in the build" \
+    >>"$dir/notes"
+}
+
+codepage_of() { tr -d '\r' <"$1/codepage" | awk -F'\t' '$2 == "_ForceCodepage" {print $1}'; }
+
+# A pair that changes more than strings: a binary cell updated, binary and
+# UIText rows inserted and deleted, a table added and one dropped.
+build_rows_pair() {
+  local b=$dir/rows-base l=$dir/rows-localized
+  mkdir -p "$b/Binary" "$l/Binary"
+  printf 'logo, first edition' >"$b/Binary/logo.bin"
+  printf 'an icon that goes' >"$b/Binary/gone.bin"
+  printf 'logo, second edition, longer' >"$l/Binary/logo.bin"
+  printf 'an icon that comes' >"$l/Binary/new.bin"
+  printf 'Name\tData\ns72\tv0\nBinary\tName\nLogo\tlogo.bin\nGone\tgone.bin\n' >"$b/Binary.idt"
+  printf 'Name\tData\ns72\tv0\nBinary\tName\nLogo\tlogo.bin\nNew\tnew.bin\n' >"$l/Binary.idt"
+  printf 'Key\tValue\ns72\tI2\nLegacy\tKey\nold\t1\n' >"$b/Legacy.idt"
+  printf 'Key\tCount\tNote\ns72\tI4\tL255\nExtra\tKey\none\t1\teins\ntwo\t\tzwei\n' >"$l/Extra.idt"
+  cp "$work/pkgs/std.msi" "$dir/rows-base.msi"
+  cp "$work/pkgs/std.msi" "$dir/rows.msi"
+  # msibuild finds a binary cell's file relative to its working folder.
+  (cd "$b" && msibuild "$dir/rows-base.msi" -i Binary.idt -i Legacy.idt) &&
+    (cd "$l" && msibuild "$dir/rows.msi" -i Binary.idt -i Extra.idt) &&
+    msibuild "$dir/rows.msi" \
+      -q "DELETE FROM \`UIText\` WHERE \`Key\` = 'Lang0012'" \
+      -q "INSERT INTO \`UIText\` (\`Key\`, \`Text\`) VALUES ('Lang0010', 'Espanol')" \
+      -q "UPDATE \`UIText\` SET \`Text\` = 'Deutsch (Deutschland)' WHERE \`Key\` = 'Lang0007'"
+}
+
+sc_transforms_as_wine_applies_them() {
+  local p=$work/pkgs
+  wine_applies german "$p/sample/Product.msi" "$p/sample/0007_l.mst" "$p/de.msi" &&
+    expect_line "$dir/german.applied/Property.txt" $'ProductName\tBeispielprodukt' "German product name"
+  wine_applies japanese "$p/ja-base.msi" "$p/0017_l.mst" "$p/ja.msi" &&
+    expect_line "$dir/japanese.applied/Property.txt" $'ProductName\t'"$japanese_name" "Japanese product name"
+  build_rows_pair || { fail "cannot build the pair of packages with row changes"; return 0; }
+  "$mkmst" "$dir/rows-base.msi" "$dir/rows.msi" "$dir/rows.mst" >"$dir/mkmst.out" 2>&1 ||
+    { fail "mkmst refused the pair: $(cat "$dir/mkmst.out")"; return 0; }
+  wine_applies rows "$dir/rows-base.msi" "$dir/rows.mst" "$dir/rows.msi" &&
+    expect_eq "tables after the transform" "$(ls "$dir/rows.applied" | grep -c -x -e Extra.txt -e Legacy.txt)" 1
+}
+
+# A user who picks a language gets that language's product, across code
+# pages: the English package is in code page 1252, the Japanese build and so
+# its transform in 932. The folder and the name are read from the Linux
+# side, past any code page of the ANSI programs in between. The user is
+# English in a UTF-8 locale: Wine names Unix files in the locale's character
+# set, and under plain C msiexec cannot create a Japanese folder (1603).
+sc_japanese_chosen_in_dialog() {
+  export LANG=C.UTF-8 LC_ALL=C.UTF-8
+  make_medium ja-base.msi 0007
+  cp "$work/pkgs/0017_l.mst" "$medium/0017_l.mst"
+  setup_start
+  ui --pid-file "$(winpath "$dir/pid")" wait "Language selection" >"$dir/ui.out"
+  ui select "Language selection" 1000 Japanese >>"$dir/ui.out"
+  ui press "Language selection" OK >>"$dir/ui.out"
+  setup_finish
+  expect_code 0
+  expect_product "$japanese_name" "$japanese_name"
+  expect_eq "comment among the installed programs" "$(installed_program Comments)" "日本語版"
+}

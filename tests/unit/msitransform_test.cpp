@@ -1,0 +1,305 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "fakes/test_packages.h"
+#include "tools/mkmst/run_mkmst.h"
+#include "tools/msitransform/generate.h"
+
+namespace setup::msi {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::MakeTestPackage;
+using testing::PackageSpec;
+
+class TransformTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "msitransform-XXXXXX").string();
+    root_ = mkdtemp(pattern.data());
+  }
+  void TearDown() override { fs::remove_all(root_); }
+  std::string Path(const std::string& name) const { return (root_ / name).string(); }
+  fs::path root_;
+};
+
+std::string KeyText(const Schema& schema, const Row& row) {
+  std::string text;
+  for (size_t i = 0; i < schema.size(); ++i) {
+    if (!IsKey(schema[i].type)) continue;
+    if (!text.empty()) text += ".";
+    text += IsString(schema[i].type) ? row[i].text : std::to_string(row[i].number);
+  }
+  return text;
+}
+
+std::string Sorted(std::vector<std::string> lines) {
+  std::sort(lines.begin(), lines.end());
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The changes in a line each: "+Table", "-Table", "Table insert|update|delete key".
+std::string Changes(const Transform& transform) {
+  std::vector<std::string> lines;
+  for (const auto& [name, schema] : transform.addedTables) lines.push_back("+" + name);
+  for (const std::string& name : transform.droppedTables) lines.push_back("-" + name);
+  for (const TableChange& table : transform.tables) {
+    for (const RowChange& row : table.rows) {
+      const char* action = row.action == RowAction::kInsert   ? " insert "
+                           : row.action == RowAction::kUpdate ? " update "
+                                                              : " delete ";
+      lines.push_back(table.table + action + KeyText(table.schema, row.cells));
+    }
+  }
+  return Sorted(lines);
+}
+
+// Rows by key, for each table.
+struct Keyed {
+  Schema schema;
+  std::map<std::string, Row> rows;
+  bool operator==(const Keyed& o) const { return schema == o.schema && rows == o.rows; }
+};
+
+std::map<std::string, Keyed> AllTables(PackageReader& package) {
+  std::map<std::string, Keyed> tables;
+  std::string error;
+  for (const auto& [name, schema] : package.TableSchemas()) {
+    Table table;
+    EXPECT_TRUE(package.ReadTable(name, table, error)) << error;
+    Keyed& keyed = tables[name];
+    keyed.schema = schema;
+    for (Row& row : table.rows) keyed.rows[KeyText(schema, row)] = std::move(row);
+  }
+  return tables;
+}
+
+// Applies transform to tables as the installer would.
+void Apply(const Transform& transform, std::map<std::string, Keyed>& tables) {
+  for (const std::string& name : transform.droppedTables) tables.erase(name);
+  for (const auto& [name, schema] : transform.addedTables) tables[name].schema = schema;
+  for (const TableChange& change : transform.tables) {
+    Keyed& table = tables[change.table];
+    for (const RowChange& row : change.rows) {
+      std::string key = KeyText(table.schema, row.cells);
+      auto it = table.rows.find(key);
+      if (row.action == RowAction::kInsert) {
+        ASSERT_EQ(it, table.rows.end()) << key;
+        table.rows[key] = row.cells;
+        continue;
+      }
+      ASSERT_NE(it, table.rows.end()) << key;
+      if (row.action == RowAction::kDelete) {
+        table.rows.erase(it);
+        continue;
+      }
+      for (size_t i = 0; i < row.cells.size(); ++i) {
+        if ((row.columns & (1u << i)) != 0) it->second[i] = row.cells[i];
+      }
+    }
+  }
+}
+
+const char kFeature[] =
+    "CREATE TABLE `Feature` (`Feature` CHAR(38) NOT NULL, `Title` CHAR(64) LOCALIZABLE, "
+    "`Display` LONG, `Level` INT NOT NULL PRIMARY KEY `Feature`)";
+
+struct PairRow {
+  const char* name;
+  std::function<void(PackageSpec& base, PackageSpec& localized)> edit;
+  const char* changes;  // Changes() of the transform, with the Property rows every pair has
+};
+
+// Every pair also changes ProductLanguage (1033 to 1031 or 1041).
+std::vector<PairRow> Pairs() {
+  auto feature = [](PackageSpec& p, const std::string& title, int display) {
+    p.sql = {kFeature,
+             "INSERT INTO `Feature` (`Feature`, `Title`, `Display`, `Level`) VALUES "
+             "('Complete', '" +
+                 title + "', " + std::to_string(display) + ", 1)"};
+  };
+  return {
+      {"updated row",
+       [&](PackageSpec& b, PackageSpec& l) {
+         feature(b, "Everything", 2);
+         feature(l, "Alles", 2);
+       },
+       "Feature update Complete\n"},
+      {"inserted and deleted rows",
+       [&](PackageSpec& b, PackageSpec& l) {
+         feature(b, "Everything", 2);
+         feature(l, "Everything", 2);
+         b.sql.push_back("INSERT INTO `Feature` (`Feature`, `Level`) VALUES ('Old', 3)");
+         l.sql.push_back("INSERT INTO `Feature` (`Feature`, `Level`) VALUES ('New', -32767)");
+       },
+       "Feature delete Old\nFeature insert New\n"},
+      {"added table", [&](PackageSpec&, PackageSpec& l) { feature(l, "Alles", 40000); },
+       "+Feature\nFeature insert Complete\n"},
+      {"dropped table", [&](PackageSpec& b, PackageSpec&) { feature(b, "Everything", 2); },
+       "-Feature\n"},
+      {"binary streams",
+       [](PackageSpec& b, PackageSpec& l) {
+         b.blobs = {{"Banner", "english banner"}, {"Same", std::string(5000, 's')}};
+         l.blobs = {{"Banner", "deutsches Banner"},
+                    {"Same", std::string(5000, 's')},
+                    {"Logo", std::string("\0\1\2", 3)}};
+       },
+       "Binary insert Logo\nBinary update Banner\n"},
+      {"code page 1252 to 932",
+       [&](PackageSpec& b, PackageSpec& l) {
+         feature(b, "Everything", 2);
+         l.codepage = 932;
+         l.language = "1041";
+         feature(l, "すべて", 2);
+       },
+       "Feature update Complete\n"},
+      {"a change past the 16th column",
+       [](PackageSpec& b, PackageSpec& l) {
+         std::string create = "CREATE TABLE `Wide` (`K` CHAR(8) NOT NULL";
+         std::string names = "`K`", values = "'w'";
+         for (int i = 2; i <= 18; ++i) {
+           create += ", `C" + std::to_string(i) + "` INT";
+           names += ", `C" + std::to_string(i) + "`";
+           values += ", " + std::to_string(i);
+         }
+         create += " PRIMARY KEY `K`)";
+         b.sql = {create, "INSERT INTO `Wide` (" + names + ") VALUES (" + values + ")"};
+         l.sql = {create, "INSERT INTO `Wide` (" + names + ") VALUES (" + values + "0)"};
+       },
+       "Wide delete w\nWide insert w\n"},
+      {"a base without a template in its summary information",
+       [](PackageSpec& b, PackageSpec&) { b.platform = false; }, ""},
+  };
+}
+
+TEST_F(TransformTest, TheTransformOfEachPairTurnsBaseIntoLocalized) {
+  for (const PairRow& pair : Pairs()) {
+    SCOPED_TRACE(pair.name);
+    PackageSpec base, localized;
+    localized.language = "1031";
+    pair.edit(base, localized);
+    MakeTestPackage(Path("base.msi"), base);
+    MakeTestPackage(Path("localized.msi"), localized);
+    std::ostringstream out, err;
+    ASSERT_EQ(
+        setup::tools::RunMkmst({Path("base.msi"), Path("localized.msi"), Path("t.mst")}, out, err),
+        0)
+        << err.str();
+
+    PackageReader before, after;
+    std::string error;
+    ASSERT_TRUE(before.Open(Path("base.msi"), error)) << error;
+    ASSERT_TRUE(after.Open(Path("localized.msi"), error)) << error;
+    Transform transform;
+    ASSERT_TRUE(ReadTransform(Path("t.mst"), before.TableSchemas(), transform, error)) << error;
+    if (pair.changes != nullptr) {
+      std::vector<std::string> expected = Lines(pair.changes);
+      expected.push_back("Property update ProductLanguage");
+      EXPECT_EQ(Changes(transform), Sorted(expected));
+    }
+    EXPECT_EQ(transform.codepage, localized.codepage);
+    EXPECT_EQ(transform.stringBytes, 2);
+    std::map<std::string, Keyed> tables = AllTables(before);
+    Apply(transform, tables);
+    EXPECT_TRUE(tables == AllTables(after));
+
+    const TransformSummary& summary = transform.summary;
+    EXPECT_EQ(summary.templateText, (base.platform ? "Intel" : "") + std::string(";1033"));
+    EXPECT_EQ(summary.lastSavedBy, "Intel;" + localized.language);
+    EXPECT_EQ(summary.revisionNumber,
+              base.productCode + "1.0.0;" + localized.productCode + "1.0.0;" + base.upgradeCode);
+    EXPECT_EQ(summary.characterCount, 0x00020020);
+  }
+}
+
+// More than 65535 strings take 3-byte references. (Made without libmsi,
+// whose import of that many rows takes minutes under AddressSanitizer.)
+TEST_F(TransformTest, APoolOfMoreThan65535StringsIsReadBackWithThreeByteReferences) {
+  const Schema schema = {{"Key", kTypeKey | kTypeString | kTypeValid | 72},
+                         {"Text", kTypeNullable | kTypeString | kTypeValid | 0x200 | 255}};
+  Transform written;
+  written.codepage = 1252;
+  written.addedTables.emplace_back("Big", schema);
+  written.tables.push_back({"Big", schema, {}});
+  for (int i = 0; i < 33000; ++i) {
+    written.tables[0].rows.push_back(
+        {RowAction::kInsert,
+         0,
+         {{false, 0, "k" + std::to_string(i)}, {false, 0, "t\xC3\xBC" + std::to_string(i)}}});
+  }
+  std::string error;
+  ASSERT_TRUE(WriteTransform(written, Path("big.mst"), error)) << error;
+  Transform read;
+  ASSERT_TRUE(ReadTransform(Path("big.mst"), {}, read, error)) << error;
+  EXPECT_EQ(read.stringBytes, 3);
+  ASSERT_EQ(read.tables.size(), 1u);
+  EXPECT_EQ(read.tables[0].schema, schema);
+  ASSERT_EQ(read.tables[0].rows.size(), written.tables[0].rows.size());
+  EXPECT_EQ(read.tables[0].rows.back().cells, written.tables[0].rows.back().cells);
+}
+
+// What mkmst refuses: nothing is written, and OUT is left as it was.
+TEST_F(TransformTest, MkmstRefusesWhatItCannotWriteAndWritesNothing) {
+  const char kTable[] = "CREATE TABLE `T` (`K` CHAR(8) NOT NULL, `A` INT PRIMARY KEY `K`)";
+  struct Refusal {
+    const char* name;
+    std::vector<std::string> base, localized;
+    std::vector<std::string> arguments;  // empty: base.msi localized.msi out.mst
+    int code;
+    const char* message;
+  } rows[] = {
+      {"a column added",
+       {kTable},
+       {"CREATE TABLE `T` (`K` CHAR(8) NOT NULL, `A` INT, `B` INT PRIMARY KEY `K`)"},
+       {},
+       1,
+       "column B (type 5378) is added to table T"},
+      {"a column's type changed",
+       {kTable},
+       {"CREATE TABLE `T` (`K` CHAR(8) NOT NULL, `A` LONG PRIMARY KEY `K`)"},
+       {},
+       1,
+       "column 2 of table T changes from A (type 5378) to A (type 4356)"},
+      {"no package", {}, {}, {"missing.msi", "localized.msi", "out.mst"}, 1, "cannot read"},
+      {"OUT is the base", {}, {}, {"base.msi", "localized.msi", "base.msi"}, 2, "refusing"},
+      {"too few arguments", {}, {}, {"base.msi", "out.mst"}, 2, "usage: mkmst"},
+  };
+  for (const Refusal& row : rows) {
+    SCOPED_TRACE(row.name);
+    PackageSpec base, localized;
+    base.sql = row.base;
+    localized.sql = row.localized;
+    MakeTestPackage(Path("base.msi"), base);
+    MakeTestPackage(Path("localized.msi"), localized);
+    std::ofstream(Path("out.mst")) << "before";
+    std::vector<std::string> arguments = {"base.msi", "localized.msi", "out.mst"};
+    if (!row.arguments.empty()) arguments = row.arguments;
+    for (std::string& argument : arguments) argument = Path(argument);
+    std::ostringstream out, err;
+    EXPECT_EQ(setup::tools::RunMkmst(arguments, out, err), row.code);
+    EXPECT_NE(err.str().find(row.message), std::string::npos) << err.str();
+    std::ifstream in(Path("out.mst"));
+    std::string text;
+    in >> text;
+    EXPECT_EQ(text, "before");
+    EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()), 3);
+  }
+}
+
+}  // namespace
+}  // namespace setup::msi

@@ -1,0 +1,113 @@
+// Storage element names, code pages, and the names of rows and binary cells.
+#include "tools/msitransform/transform.h"
+
+namespace setup::msi {
+namespace {
+
+constexpr char16_t kTablePrefix = 0x4840;
+
+int Digit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'z') return c - 'a' + 36;
+  if (c == '.') return 62;
+  if (c == '_') return 63;
+  return -1;
+}
+
+char DigitChar(int d) {
+  static const char kDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz._";
+  return kDigits[d];
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+}  // namespace
+
+// Names are ASCII in practice (table names, keys of binary rows); any
+// other character is kept as its UTF-8 bytes widened, which the installer
+// cannot pack either.
+std::u16string EncodeStreamName(const std::string& name, bool table) {
+  std::u16string out;
+  if (table) out += kTablePrefix;
+  for (size_t i = 0; i < name.size(); ++i) {
+    int a = Digit(name[i]);
+    if (a < 0) {
+      out += static_cast<char16_t>(static_cast<unsigned char>(name[i]));
+      continue;
+    }
+    int b = i + 1 < name.size() ? Digit(name[i + 1]) : -1;
+    if (b >= 0) {
+      out += static_cast<char16_t>(0x3800 + a + (b << 6));
+      ++i;
+    } else {
+      out += static_cast<char16_t>(0x4800 + a);
+    }
+  }
+  return out;
+}
+
+std::string DecodeStreamName(const std::u16string& name, bool& table) {
+  std::string out;
+  size_t start = 0;
+  table = !name.empty() && name[0] == kTablePrefix;
+  if (table) start = 1;
+  for (size_t i = start; i < name.size(); ++i) {
+    char16_t c = name[i];
+    if (c >= 0x3800 && c < 0x4800) {
+      out += DigitChar((c - 0x3800) & 0x3F);
+      out += DigitChar(((c - 0x3800) >> 6) & 0x3F);
+    } else if (c >= 0x4800 && c < 0x4840) {
+      out += DigitChar(c - 0x4800);
+    } else {
+      AppendUtf8(out, c);
+    }
+  }
+  return out;
+}
+
+std::string CellStreamName(const std::string& table, const Schema& schema, const Row& row) {
+  std::string name = table;
+  for (size_t i = 0; i < schema.size() && i < row.size(); ++i) {
+    if (!IsKey(schema[i].type)) continue;
+    name += '.';
+    if (!row[i].null)
+      name += IsString(schema[i].type) ? row[i].text : std::to_string(row[i].number);
+  }
+  return name;
+}
+
+std::string RowKey(const Schema& schema, const Row& row) {
+  std::string key;
+  for (size_t i = 0; i < schema.size() && i < row.size(); ++i) {
+    if (!IsKey(schema[i].type)) continue;
+    const Cell& cell = row[i];
+    if (cell.null) {
+      key += 'n';
+    } else if (IsString(schema[i].type)) {
+      key += 's' + cell.text + '\0';
+    } else {
+      key += 'i' + std::to_string(cell.number) + '\0';
+    }
+  }
+  return key;
+}
+
+std::string CodepageName(int codepage) {
+  if (codepage == 0) return "";
+  if (codepage == 65001) return "UTF-8";
+  return "CP" + std::to_string(codepage);
+}
+
+}  // namespace setup::msi
