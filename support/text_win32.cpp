@@ -9,8 +9,6 @@
 namespace setup::win32 {
 namespace {
 
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows' UTF-16 units");
-
 bool unicodeNames = false;
 WideFunctions wide = {};
 
@@ -70,9 +68,7 @@ const WideFunctions& Wide() { return wide; }
 
 std::optional<std::wstring> Widen(const std::string& text) {
   if (unicodeNames) {
-    const std::optional<std::u16string> units = Utf8ToUtf16(text);
-    if (!units) return std::nullopt;
-    return std::wstring(units->begin(), units->end());
+    return Utf8ToUtf16<std::wstring>(text);
   }
   if (text.size() > INT_MAX) return std::nullopt;
   const int bytes = static_cast<int>(text.size());
@@ -85,7 +81,7 @@ std::optional<std::wstring> Widen(const std::string& text) {
 }
 
 std::optional<std::string> Narrow(const wchar_t* text, std::size_t count) {
-  if (unicodeNames) return Utf16ToUtf8(reinterpret_cast<const char16_t*>(text), count);
+  if (unicodeNames) return Utf16ToUtf8(text, count);
   if (count > INT_MAX) return std::nullopt;
   const int units = static_cast<int>(count);
   const int bytes =

@@ -84,7 +84,7 @@ TEST(Unicode, NamesRoundTripAndInvalidSequencesAreRefused) {
   for (const std::u16string& name : {kCyrillic, kJapanese, kMixed, std::u16string()}) {
     const std::optional<std::string> utf8 = Utf16ToUtf8(name);
     ASSERT_TRUE(utf8);
-    EXPECT_EQ(Utf8ToUtf16(*utf8), name);
+    EXPECT_EQ(Utf8ToUtf16<std::u16string>(*utf8), name);
   }
   EXPECT_EQ(Utf16ToUtf8(u"Caf\u00e9\U0001F600"), "Caf\xC3\xA9\xF0\x9F\x98\x80");
   // UTF-8 holds no byte below 0x80 inside a character: '\' stays a separator.
@@ -99,10 +99,10 @@ TEST(Unicode, NamesRoundTripAndInvalidSequencesAreRefused) {
   }
   for (const char* bad : {"\x80", "a\xC3", "\xC3(", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80",
                           "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80", "\xFF", "\xE2\x82"}) {
-    EXPECT_FALSE(Utf8ToUtf16(bad)) << bad;
+    EXPECT_FALSE(Utf8ToUtf16<std::u16string>(bad)) << bad;
   }
-  EXPECT_EQ(Utf8ToUtf16("\xF4\x8F\xBF\xBF"), (std::u16string{0xDBFF, 0xDFFF}));
-  EXPECT_EQ(Utf8ToUtf16("\xEF\xBF\xBF\xC2\x80"), (std::u16string{0xFFFF, 0x80}));
+  EXPECT_EQ(Utf8ToUtf16<std::u16string>("\xF4\x8F\xBF\xBF"), (std::u16string{0xDBFF, 0xDFFF}));
+  EXPECT_EQ(Utf8ToUtf16<std::u16string>("\xEF\xBF\xBF\xC2\x80"), (std::u16string{0xFFFF, 0x80}));
 }
 
 }  // namespace
