@@ -37,7 +37,9 @@ std::optional<Units> Utf8ToUtf16(const std::string& text) {
     } else if (lead >= 0x80) {
       return std::nullopt;  // a continuation byte without its lead
     }
-    if (lead >= 0xF8 || length > text.size() - i) return std::nullopt;
+    if (lead >= 0xF8) return std::nullopt;
+    // A sequence cut short meets the terminator, which is no continuation
+    // byte: nothing past the end is read.
     for (std::size_t k = 1; k < length; ++k) {
       const auto next = static_cast<unsigned char>(text[i + k]);
       if ((next & 0xC0) != 0x80) return std::nullopt;
