@@ -21,6 +21,7 @@
 #include "support/process_runner_win32.h"
 #include "support/system_info_win32.h"
 #include "support/text.h"
+#include "support/text_codec_win32.h"
 
 // The default handler demangles the type of an uncaught exception, which
 // pulls about 75 KB of demangler into the program. Nothing should escape
@@ -102,7 +103,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   setup::win32::Win32MessageBoxes boxes;
   setup::win32::ResourceStringCatalogue catalogue;
   setup::win32::ComAutomation automation;
-  setup::Services services{files, processes, system, boxes, catalogue, automation};
+  // The program holds its strings in the ANSI code page.
+  setup::win32::Win32TextCodec text(false);
+  setup::Services services{files, processes, system, boxes, catalogue, automation, text};
   setup::SetupContext context(services);
   try {
     setup::win32::Win32LanguageDialogView languageView;
