@@ -184,6 +184,13 @@ TEST_F(MkdisksetTest, VerifyFindsDifferences) {
   WriteAll(medium / "new.txt", "added after the split");
   EXPECT_EQ(Run({"verify", out.string(), medium.string()}), 1);
   EXPECT_NE(output.str().find("new.txt is missing from the set"), std::string::npos);
+
+  WriteAll(out / "disk1" / "Files.id",
+           "\xEF\xBB\xBF"
+           "1,Setup.msi,9000\r\n2,x\xE9.txt,1\r\n");
+  EXPECT_EQ(Run({"verify", out.string(), medium.string()}), 1);
+  EXPECT_NE(errors.str().find("not valid UTF-8 after its byte-order mark"), std::string::npos)
+      << errors.str();
 }
 
 TEST_F(MkdisksetTest, BadInputIsRefusedAndNothingIsWritten) {
