@@ -118,7 +118,8 @@ std::vector<CheckRow> CheckRows() {
          Replace(s / "Files.id", "\xEF\xBB\xBF", "");
          Replace(s / "Files.id", "Caf\u00E9\u20AC", "Caf\xE9\x80");
        },
-       "warning: Files.id line 3 names a file outside ASCII without the UTF-8 byte-order mark",
+       "warning: Files.id line 3 (Bootstrap\\Caf\u00E9\u20AC.exe) names a file outside ASCII "
+       "without the UTF-8 byte-order mark",
        true},
       {"invalid UTF-8 after the mark",
        [](const fs::path& m) { Write(m / "Bootstrap" / "Caf\u00E9.exe", "c"); },

@@ -74,9 +74,10 @@ bool CheckManifestText(const fs::path& manifest, CheckReport& report) {
       return false;
     }
     if (!utf8 && !IsAscii(line)) {
+      const std::string path = ParseManifestEntry(*HostTextCodec().FromAnsi(line)).path;
       report.warnings.push_back(
-          {0, "Files.id line " + std::to_string(number) +
-                  " names a file outside ASCII without the UTF-8 byte-order mark: SETUP.EXE "
+          {0, "Files.id line " + std::to_string(number) + " (" + path +
+                  ") names a file outside ASCII without the UTF-8 byte-order mark: SETUP.EXE "
                   "reads it in the customer's ANSI code page, so the name depends on that "
                   "system (checked here as Windows-1252)"});
       return true;
