@@ -3,6 +3,8 @@
 #include <climits>
 #include <utility>
 
+#include "support/unicode.h"
+
 namespace setup {
 namespace {
 
@@ -136,41 +138,6 @@ int64_t ParseLeadingInteger(const std::string& text) {
   return negative ? -value : value;
 }
 
-namespace {
-
-// Steps i over the character at text[i]; false when the bytes there are not
-// the shortest form of a Unicode scalar value.
-bool SkipUtf8Character(const std::string& text, std::size_t& i) {
-  const auto byte = [&text](std::size_t at) { return static_cast<unsigned char>(text[at]); };
-  const unsigned char lead = byte(i);
-  std::size_t length;
-  char32_t minimum;
-  char32_t value;
-  if (lead < 0x80) {
-    ++i;
-    return true;
-  } else if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2, minimum = 0x80, value = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3, minimum = 0x800, value = lead & 0x0F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4, minimum = 0x10000, value = lead & 0x07;
-  } else {
-    return false;  // a continuation byte, C0/C1 (always overlong), F5..FF
-  }
-  if (text.size() - i < length) return false;
-  for (std::size_t k = 1; k < length; ++k) {
-    const unsigned char next = byte(i + k);
-    if ((next & 0xC0) != 0x80) return false;
-    value = (value << 6) | (next & 0x3F);
-  }
-  if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
-  i += length;
-  return true;
-}
-
-}  // namespace
-
 bool IsAscii(const std::string& text) {
   for (char c : text) {
     if (static_cast<unsigned char>(c) >= 0x80) return false;
@@ -178,11 +145,6 @@ bool IsAscii(const std::string& text) {
   return true;
 }
 
-bool IsValidUtf8(const std::string& text) {
-  for (std::size_t i = 0; i < text.size();) {
-    if (!SkipUtf8Character(text, i)) return false;
-  }
-  return true;
-}
+bool IsValidUtf8(const std::string& text) { return Utf8ToUtf16<std::u16string>(text).has_value(); }
 
 }  // namespace setup

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/unicode.h"
+
 namespace setup {
 namespace {
 
@@ -110,6 +112,36 @@ TEST(Text, StrictUtf8) {
     SCOPED_TRACE(row.name);
     EXPECT_EQ(IsValidUtf8(row.text), row.valid);
   }
+}
+
+// Names pass between the program's UTF-8 and Windows' UTF-16 unchanged, or
+// not at all.
+TEST(Unicode, NamesRoundTripAndInvalidSequencesAreRefused) {
+  const std::u16string kCyrillic = u"C:\\Программы\\App";
+  const std::u16string kJapanese = u"Z:\\表\\ソ\\日本語.msi";
+  const std::u16string kMixed = u"Caf\u00e9 \U0001F600 \u4E2D\u6587\\x";
+  for (const std::u16string& name : {kCyrillic, kJapanese, kMixed, std::u16string()}) {
+    const std::optional<std::string> utf8 = Utf16ToUtf8(name);
+    ASSERT_TRUE(utf8);
+    EXPECT_EQ(Utf8ToUtf16<std::u16string>(*utf8), name);
+  }
+  EXPECT_EQ(Utf16ToUtf8(u"Caf\u00e9\U0001F600"), "Caf\xC3\xA9\xF0\x9F\x98\x80");
+  // UTF-8 holds no byte below 0x80 inside a character: '\' stays a separator.
+  EXPECT_EQ(FindLastChar(*Utf16ToUtf8(u"\u0401\\\u8868"), '\\'), 2u);
+
+  const char16_t kLoneHigh[] = {u'a', 0xD83D, u'b'};
+  const char16_t kLoneLow[] = {0xDE00, u'a'};
+  const char16_t kHighAtEnd[] = {u'a', 0xD83D};
+  for (const std::u16string& bad :
+       {std::u16string(kLoneHigh, 3), std::u16string(kLoneLow, 2), std::u16string(kHighAtEnd, 2)}) {
+    EXPECT_FALSE(Utf16ToUtf8(bad)) << bad.size();
+  }
+  for (const char* bad : {"\x80", "a\xC3", "\xC3(", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80",
+                          "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80", "\xFF", "\xE2\x82"}) {
+    EXPECT_FALSE(Utf8ToUtf16<std::u16string>(bad)) << bad;
+  }
+  EXPECT_EQ(Utf8ToUtf16<std::u16string>("\xF4\x8F\xBF\xBF"), (std::u16string{0xDBFF, 0xDFFF}));
+  EXPECT_EQ(Utf8ToUtf16<std::u16string>("\xEF\xBF\xBF\xC2\x80"), (std::u16string{0xFFFF, 0x80}));
 }
 
 }  // namespace
