@@ -145,6 +145,8 @@ bool IsAscii(const std::string& text) {
   return true;
 }
 
-bool IsValidUtf8(const std::string& text) { return Utf8ToUtf16<std::u16string>(text).has_value(); }
+// The same instantiation as the Win32 layer's (wchar_t is UTF-16 there), to keep
+// SETUP.EXE small; elsewhere any unit wide enough will do.
+bool IsValidUtf8(const std::string& text) { return Utf8ToUtf16<std::wstring>(text).has_value(); }
 
 }  // namespace setup
