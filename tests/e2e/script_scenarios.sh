@@ -15,10 +15,17 @@ scenarios+=(
 )
 
 # script_locale LOCALE ACP: runs the scenario's programs under LOCALE and
-# proves that Wine's ANSI code page is then ACP.
+# proves that Wine's ANSI code page is then ACP. A locale the machine lacks
+# (scripts/install-deps.sh generates them) is generated privately.
 script_locale() {
+  if locale -a 2>/dev/null | grep -qix "${1%%.*}\.utf-\?8"; then
+    unset LOCPATH
+  else
+    mkdir -p "$work/locale"
+    [[ -d $work/locale/$1 ]] || localedef -i "${1%%.*}" -f UTF-8 "$work/locale/$1" >/dev/null 2>&1
+    export LOCPATH=$work/locale
+  fi
   export LANG=$1 LC_ALL=$1
-  unset LOCPATH
   ui sysinfo >"$dir/sysinfo.out"
   grep -q "^acp: $2\$" "$dir/sysinfo.out" ||
     fail "precondition: $1 gives code page $(sed -n 's/^acp: //p' "$dir/sysinfo.out"), not $2"
