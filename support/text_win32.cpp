@@ -1,6 +1,7 @@
 #include "support/text_win32.h"
 
 #include <climits>
+#include <cstring>
 
 #include "support/handles_win32.h"
 #include "support/text.h"
@@ -14,43 +15,36 @@ WideFunctions wide = {};
 
 bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 
-template <typename Function>
-bool LookUp(HMODULE module, const char* name, Function& function) {
-  function = reinterpret_cast<Function>(
-      reinterpret_cast<void*>(module ? ::GetProcAddress(module, name) : nullptr));
-  return function != nullptr;
-}
+// The exporting module and name of each member of WideFunctions, in order:
+// k kernel32, u user32, s shell32, c msvcrt.
+constexpr const char* kWideNames[] = {
+    "kGetModuleFileNameW", "kGetCurrentDirectoryW", "kSetCurrentDirectoryW",
+    "kGetTempPathW",       "kGetSystemDirectoryW",  "kFindFirstFileW",
+    "kFindNextFileW",      "kCreateDirectoryW",     "kRemoveDirectoryW",
+    "kDeleteFileW",        "kCreateFileW",          "kGetDiskFreeSpaceExW",
+    "kCreateProcessW",     "kFormatMessageW",       "uMessageBoxW",
+    "uCreateDialogParamW", "uDialogBoxParamW",      "uSetDlgItemTextW",
+    "uGetWindowTextW",     "uGetWindowTextLengthW", "uSendMessageW",
+    "sShellExecuteExW",    "c__wgetmainargs"};
+constexpr std::size_t kWideCount = sizeof(kWideNames) / sizeof(kWideNames[0]);
+static_assert(sizeof(WideFunctions) == kWideCount * sizeof(FARPROC), "one name per member");
 
 // Every W function of the table, from the modules the program imports (so
 // they are loaded, from the system folder).
-bool LookUpWideFunctions(WideFunctions& f) {
-  const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-  const HMODULE user = ::GetModuleHandleA("user32.dll");
-  const HMODULE shell = ::GetModuleHandleA("shell32.dll");
-  const HMODULE runtime = ::GetModuleHandleA("msvcrt.dll");
-  return LookUp(kernel, "GetModuleFileNameW", f.getModuleFileName) &&
-         LookUp(kernel, "GetCurrentDirectoryW", f.getCurrentDirectory) &&
-         LookUp(kernel, "SetCurrentDirectoryW", f.setCurrentDirectory) &&
-         LookUp(kernel, "GetTempPathW", f.getTempPath) &&
-         LookUp(kernel, "GetSystemDirectoryW", f.getSystemDirectory) &&
-         LookUp(kernel, "FindFirstFileW", f.findFirstFile) &&
-         LookUp(kernel, "FindNextFileW", f.findNextFile) &&
-         LookUp(kernel, "CreateDirectoryW", f.createDirectory) &&
-         LookUp(kernel, "RemoveDirectoryW", f.removeDirectory) &&
-         LookUp(kernel, "DeleteFileW", f.deleteFile) &&
-         LookUp(kernel, "CreateFileW", f.createFile) &&
-         LookUp(kernel, "GetDiskFreeSpaceExW", f.getDiskFreeSpaceEx) &&
-         LookUp(kernel, "CreateProcessW", f.createProcess) &&
-         LookUp(kernel, "FormatMessageW", f.formatMessage) &&
-         LookUp(user, "MessageBoxW", f.messageBox) &&
-         LookUp(user, "CreateDialogParamW", f.createDialogParam) &&
-         LookUp(user, "DialogBoxParamW", f.dialogBoxParam) &&
-         LookUp(user, "SetDlgItemTextW", f.setDlgItemText) &&
-         LookUp(user, "GetWindowTextW", f.getWindowText) &&
-         LookUp(user, "GetWindowTextLengthW", f.getWindowTextLength) &&
-         LookUp(user, "SendMessageW", f.sendMessage) &&
-         LookUp(shell, "ShellExecuteExW", f.shellExecuteEx) &&
-         LookUp(runtime, "__wgetmainargs", f.getMainArguments);
+bool LookUpWideFunctions(WideFunctions& functions) {
+  FARPROC found[kWideCount];
+  for (std::size_t i = 0; i < kWideCount; ++i) {
+    const char* name = kWideNames[i];
+    const char* module = name[0] == 'k'   ? "kernel32.dll"
+                         : name[0] == 'u' ? "user32.dll"
+                         : name[0] == 's' ? "shell32.dll"
+                                          : "msvcrt.dll";
+    const HMODULE loaded = ::GetModuleHandleA(module);
+    found[i] = loaded ? ::GetProcAddress(loaded, name + 1) : nullptr;
+    if (!found[i]) return false;
+  }
+  std::memcpy(&functions, found, sizeof(functions));
+  return true;
 }
 
 }  // namespace

@@ -14,8 +14,9 @@ namespace setup {
 
 template <typename Units>
 std::optional<Units> Utf8ToUtf16(const std::string& text) {
-  Units result;
-  result.reserve(text.size());
+  // Never more units than bytes: filled in place, then cut to length.
+  Units result(text.size(), 0);
+  std::size_t out = 0;
   for (std::size_t i = 0; i < text.size();) {
     const auto lead = static_cast<unsigned char>(text[i]);
     char32_t value = lead;
@@ -36,7 +37,9 @@ std::optional<Units> Utf8ToUtf16(const std::string& text) {
     } else if (lead >= 0x80) {
       return std::nullopt;  // a continuation byte without its lead
     }
-    if (lead >= 0xF8 || length > text.size() - i) return std::nullopt;
+    if (lead >= 0xF8) return std::nullopt;
+    // A sequence cut short meets the terminator, which is no continuation
+    // byte: nothing past the end is read.
     for (std::size_t k = 1; k < length; ++k) {
       const auto next = static_cast<unsigned char>(text[i + k]);
       if ((next & 0xC0) != 0x80) return std::nullopt;
@@ -46,13 +49,14 @@ std::optional<Units> Utf8ToUtf16(const std::string& text) {
       return std::nullopt;
     if (value >= 0x10000) {
       value -= 0x10000;
-      result += static_cast<typename Units::value_type>(0xD800 + (value >> 10));
-      result += static_cast<typename Units::value_type>(0xDC00 + (value & 0x3FF));
+      result[out++] = static_cast<typename Units::value_type>(0xD800 + (value >> 10));
+      result[out++] = static_cast<typename Units::value_type>(0xDC00 + (value & 0x3FF));
     } else {
-      result += static_cast<typename Units::value_type>(value);
+      result[out++] = static_cast<typename Units::value_type>(value);
     }
     i += length;
   }
+  result.resize(out);
   return result;
 }
 
