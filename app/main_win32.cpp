@@ -20,6 +20,7 @@
 #include "support/message_boxes_win32.h"
 #include "support/process_runner_win32.h"
 #include "support/system_info_win32.h"
+#include "support/text_codec_win32.h"
 #include "support/text_win32.h"
 
 // The default handler demangles the type of an uncaught exception, which
@@ -123,7 +124,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   setup::win32::Win32MessageBoxes boxes;
   setup::win32::ResourceStringCatalogue catalogue;
   setup::win32::ComAutomation automation;
-  setup::Services services{files, processes, system, boxes, catalogue, automation};
+  setup::win32::Win32TextCodec text(setup::win32::UnicodeNames());
+  setup::Services services{files, processes, system, boxes, catalogue, automation, text};
   setup::SetupContext context(services);
   try {
     setup::win32::Win32LanguageDialogView languageView;

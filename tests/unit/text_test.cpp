@@ -75,6 +75,45 @@ TEST(Text, IntToTextAndLeadingIntegers) {
   }
 }
 
+TEST(Text, StrictUtf8) {
+  struct Row {
+    const char* name;
+    std::string text;
+    bool valid;
+  } rows[] = {
+      {"ASCII", "Setup.msi", true},
+      {"empty", "", true},
+      {"two bytes", "Caf\xC3\xA9", true},
+      {"three bytes", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", true},
+      {"four bytes", "\xF0\x9F\x93\x80", true},
+      {"the last scalar value U+10FFFF", "\xF4\x8F\xBF\xBF", true},
+      {"U+FFFF", "\xEF\xBF\xBF", true},
+      {"before the surrogates U+D7FF", "\xED\x9F\xBF", true},
+      {"after the surrogates U+E000", "\xEE\x80\x80", true},
+      {"a Windows-1252 byte", "Caf\xE9", false},
+      {"a lone continuation byte", "\x80", false},
+      {"a lead byte at the end", "a\xC3", false},
+      {"a lead byte before ASCII",
+       "\xC3"
+       "a",
+       false},
+      {"a three-byte form cut short", "\xE6\x97", false},
+      {"overlong slash C0 AF", "\xC0\xAF", false},
+      {"overlong C1 BF", "\xC1\xBF", false},
+      {"overlong three bytes E0 80 AF", "\xE0\x80\xAF", false},
+      {"overlong four bytes F0 8F BF BF", "\xF0\x8F\xBF\xBF", false},
+      {"surrogate U+D800", "\xED\xA0\x80", false},
+      {"surrogate U+DFFF", "\xED\xBF\xBF", false},
+      {"beyond U+10FFFF", "\xF4\x90\x80\x80", false},
+      {"F5 and above", "\xF5\x80\x80\x80", false},
+      {"FF", "\xFF", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(IsValidUtf8(row.text), row.valid);
+  }
+}
+
 // Names pass between the program's UTF-8 and Windows' UTF-16 unchanged, or
 // not at all.
 TEST(Unicode, NamesRoundTripAndInvalidSequencesAreRefused) {

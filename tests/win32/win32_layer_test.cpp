@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <new>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -27,6 +28,7 @@
 #include "support/process_runner_win32.h"
 #include "support/system_info_win32.h"
 #include "support/text.h"
+#include "support/text_codec_win32.h"
 #include "support/text_win32.h"
 #include "tests/win32/test_support.h"
 
@@ -750,4 +752,31 @@ int main(int argc, char** argv) {
   InitCommonControlsEx(&controls);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
+}
+
+// The manifest's names into the program's form, on a 1252 system: exact
+// characters or nothing, never a best fit.
+TEST(Win32Layer, ManifestCodec) {
+  if (GetACP() != 1252) GTEST_SKIP() << "needs code page 1252, the system has " << GetACP();
+  struct Row {
+    const char* what;
+    bool unicode, fromUtf8;
+    std::string in;
+    std::optional<std::string> out;
+  };
+  const Row rows[] = {
+      {"NT: 1252 to UTF-8", true, false, "Caf\xE9 \x80", std::string("Caf\xC3\xA9 \xE2\x82\xAC")},
+      {"NT: UTF-8 kept", true, true, "\xD0\x9F\xE8\xA1\xA8", std::string("\xD0\x9F\xE8\xA1\xA8")},
+      {"NT: an overlong form", true, true, "\xC0\xAF", std::nullopt},
+      {"9x: UTF-8 to 1252", false, true, "Caf\xC3\xA9", std::string("Caf\xE9")},
+      {"9x: Cyrillic has no 1252 form", false, true, "\xD0\x9F", std::nullopt},
+      {"9x: no best fit of c with caron to c", false, true, "\xC4\x8D", std::nullopt},
+      {"9x: a surrogate", false, true, "\xED\xA0\x80", std::nullopt},
+      {"9x: ANSI kept", false, false, "Caf\xE9", std::string("Caf\xE9")},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    setup::win32::Win32TextCodec codec(row.unicode);
+    EXPECT_EQ(row.fromUtf8 ? codec.FromUtf8(row.in) : codec.FromAnsi(row.in), row.out);
+  }
 }
