@@ -2,6 +2,7 @@
 
 #include "app/controller_messages.h"
 #include "resources/resource.h"
+#include "support/text_win32.h"
 
 namespace setup::win32 {
 
@@ -9,8 +10,8 @@ bool Win32ControllerWindow::Create(ControllerDialog& controller) {
   Destroy();
   controller_ = &controller;
   HWND created =
-      ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_CONTROLLER), nullptr,
-                           DialogProcedure<Win32ControllerWindow>, reinterpret_cast<LPARAM>(this));
+      CreateProgramDialog(IDD_CONTROLLER, nullptr, DialogProcedure<Win32ControllerWindow>,
+                          reinterpret_cast<LPARAM>(this));
   window_.reset(created);
   if (!window_.valid()) {
     controller_ = nullptr;

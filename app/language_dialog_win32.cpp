@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "resources/resource.h"
+#include "support/text_win32.h"
 #include "support/window_placement_win32.h"
 
 namespace setup::win32 {
@@ -40,17 +41,27 @@ void Win32LanguageDialogView::Attach(LanguageDialog* dialog, DialogOwner* owner)
 
 bool Win32LanguageDialogView::Create() {
   Destroy();
-  HWND created = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_LANGUAGE),
-                                      owner_ ? owner_->Handle() : nullptr,
-                                      DialogProcedure<Win32LanguageDialogView>,
-                                      reinterpret_cast<LPARAM>(this));
+  HWND created =
+      CreateProgramDialog(IDD_LANGUAGE, owner_ ? owner_->Handle() : nullptr,
+                          DialogProcedure<Win32LanguageDialogView>, reinterpret_cast<LPARAM>(this));
   window_.reset(created);
   return window_.valid();
 }
 
 int Win32LanguageDialogView::AddLanguage(const std::string& name, const std::string& code) {
   if (!window_.valid()) return CB_ERR;
-  const LRESULT index = SendToList(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+  // The list sorts its entries itself (CBS_SORT), by the system's collation
+  // of the texts it holds: in the Unicode mode the UTF-16 names, so a name
+  // in any script shows as the package stores it.
+  LRESULT index = CB_ERR;
+  if (UnicodeNames()) {
+    const std::optional<std::wstring> text = Widen(name);
+    if (!text) return CB_ERR;
+    index = Wide().sendMessage(::GetDlgItem(window_.get(), IDC_LANGUAGE_LIST), CB_ADDSTRING, 0,
+                               reinterpret_cast<LPARAM>(text->c_str()));
+  } else {
+    index = SendToList(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+  }
   if (index < 0) return static_cast<int>(index);
   if (!code.empty()) {
     auto attached = std::make_unique<std::string>(code);

@@ -20,7 +20,8 @@
 #include "support/message_boxes_win32.h"
 #include "support/process_runner_win32.h"
 #include "support/system_info_win32.h"
-#include "support/text.h"
+#include "support/text_codec_win32.h"
+#include "support/text_win32.h"
 
 // The default handler demangles the type of an uncaught exception, which
 // pulls about 75 KB of demangler into the program. Nothing should escape
@@ -30,8 +31,6 @@ void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
 
 namespace {
-
-bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 
 // Takes the program's folder and the current folder out of the DLL search
 // for every later load, so that a DLL planted beside SETUP.EXE (a download
@@ -66,9 +65,7 @@ setup::win32::ModuleHandle LoadCommonControls() {
   if (!family9x && (major > 5 || (major == 5 && minor >= 1))) {
     return setup::win32::ModuleHandle(::LoadLibraryA("comctl32.dll"));
   }
-  const std::optional<std::string> system = setup::win32::Win32SystemInfo().SystemFolder();
-  if (!system) return setup::win32::ModuleHandle();
-  return setup::win32::ModuleHandle(::LoadLibraryA((*system + "\\comctl32.dll").c_str()));
+  return setup::win32::LoadSystemLibrary("comctl32.dll");
 }
 
 // comctl32 4.00 (Windows 95 as shipped) has only InitCommonControls, which
@@ -87,14 +84,39 @@ void InitControls(HMODULE comctl) {
   if (init) init();
 }
 
+// An argument of the command line with no form in the program's strings
+// (an unpaired surrogate): the run cannot know what was asked.
+struct UnreadableArgument {};
+
+// The program's arguments as the C runtime splits its command line: the
+// Unicode one on the NT family, so that no character is lost.
+std::vector<std::string> ProgramArguments() {
+  if (!setup::win32::UnicodeNames()) return std::vector<std::string>(__argv, __argv + __argc);
+  int count = 0;
+  wchar_t** arguments = nullptr;
+  wchar_t** environment = nullptr;
+  int newMode = 0;
+  if (setup::win32::Wide().getMainArguments(&count, &arguments, &environment, 0, &newMode) < 0 ||
+      !arguments) {
+    throw UnreadableArgument{};
+  }
+  std::vector<std::string> result;
+  for (int i = 0; i < count; ++i) {
+    std::optional<std::string> argument = setup::win32::Narrow(arguments[i]);
+    if (!argument) throw UnreadableArgument{};
+    result.push_back(std::move(*argument));
+  }
+  return result;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   RestrictDllSearch();
   ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  setup::win32::ChooseTextMode();
   const setup::win32::ModuleHandle commonControls = LoadCommonControls();
   InitControls(commonControls.get());
-  setup::SetLeadByteTest(IsLeadByte);
 
   setup::win32::Win32FileSystem files;
   setup::win32::Win32ProcessRunner processes;
@@ -102,7 +124,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   setup::win32::Win32MessageBoxes boxes;
   setup::win32::ResourceStringCatalogue catalogue;
   setup::win32::ComAutomation automation;
-  setup::Services services{files, processes, system, boxes, catalogue, automation};
+  setup::win32::Win32TextCodec text(setup::win32::UnicodeNames());
+  setup::Services services{files, processes, system, boxes, catalogue, automation, text};
   setup::SetupContext context(services);
   try {
     setup::win32::Win32LanguageDialogView languageView;
@@ -112,8 +135,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     setup::win32::Win32WorkerThreads threads(window);
     setup::FloppyViews floppy{progressView, tempSpaceView, threads};
     setup::SetupApp app(context, window, languageView, &floppy);
-    // The C runtime's own split of the command line.
-    return static_cast<int>(app.InitInstance(std::vector<std::string>(__argv, __argv + __argc)));
+    return static_cast<int>(app.InitInstance(ProgramArguments()));
   } catch (...) {
     try {
       context.messages.ShowInternalError();

@@ -22,6 +22,7 @@ struct Services {
   MessageBoxes& boxes;
   StringCatalogue& catalogue;
   AutomationPlatform& automation;
+  TextCodec& text;
 };
 
 class SetupContext {
@@ -30,7 +31,7 @@ class SetupContext {
       : services(services),
         fileUtils(services.files),
         messages(services.catalogue, services.boxes, &services.system),
-        engine(services.files, messages),
+        engine(services.files, messages, services.text),
         session(services.automation),
         launcher(fileUtils, services.processes, services.system, session, messages, outcome),
         prerequisites(services.system, fileUtils, launcher) {}

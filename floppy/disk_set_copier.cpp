@@ -94,6 +94,7 @@ int64_t DiskSetCopier::TotalSize() {
 }
 
 bool DiskSetCopier::RunIsAcceptable() {
+  if (state_.manifest.TextRefused()) return false;
   int64_t bytes = 0;
   std::string value;
   for (int32_t i = 1; i < INT32_MAX; ++i) {

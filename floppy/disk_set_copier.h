@@ -4,7 +4,9 @@
 //
 // A manifest line is "number,relative path,size". The engine copies the
 // entries 1, 2, 3 ... up to the first number without an entry; other lines
-// are not copied but their folders are still removed by the cleanup.
+// are not copied but their folders are still removed by the cleanup. The
+// manifest names its files in UTF-8 when it begins with the UTF-8
+// byte-order mark, else in the system's ANSI code page.
 #pragma once
 
 #include <atomic>
@@ -39,8 +41,9 @@ ManifestEntry ParseManifestEntry(const std::string& value);
 // thread each hold a DiskSetCopier on it; they never use it at the same time,
 // except for the stop request, which any thread may make.
 struct CopyEngineState {
-  CopyEngineState(FileSystem& files, Messages& messages)
-      : files(files), fileUtils(files), messages(messages), manifest(files) {}
+  // text converts the manifest's names into the program's form.
+  CopyEngineState(FileSystem& files, Messages& messages, TextCodec& text)
+      : files(files), fileUtils(files), messages(messages), manifest(files, &text) {}
   CopyEngineState(const CopyEngineState&) = delete;
   CopyEngineState& operator=(const CopyEngineState&) = delete;
 
@@ -92,8 +95,11 @@ class DiskSetCopier {
   bool Start();
   // Sum of the sizes of the entries 1..n (negative sizes included).
   int64_t TotalSize();
-  // False when an entry of the run 1..n has an unsafe path or the run
-  // reaches kSetSizeLimit: such a set is refused before anything else.
+  // False when the last load of the manifest stopped at a name that cannot
+  // be read in the program's form (invalid UTF-8 after the byte-order mark,
+  // or a character the program's code page lacks), an entry of the run 1..n
+  // has an unsafe path, or the run reaches kSetSizeLimit: such a set is
+  // refused before anything else.
   bool RunIsAcceptable();
   // Removes the folders of every manifest entry's path below targetDir,
   // innermost first; a folder that is not empty stays. Unsafe paths are

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "resources/resource.h"
+#include "support/text_win32.h"
 #include "support/window_placement_win32.h"
 
 namespace setup::win32 {
@@ -16,9 +17,9 @@ constexpr UINT kRepaintInterval = 33;  // milliseconds
 bool Win32ExtractProgressView::Create(ExtractProgressDialog& dialog) {
   Destroy();
   dialog_ = &dialog;
-  HWND created = ::CreateDialogParamA(
-      ::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_EXTRACT_PROGRESS), owner_.Handle(),
-      DialogProcedure<Win32ExtractProgressView>, reinterpret_cast<LPARAM>(this));
+  HWND created = CreateProgramDialog(IDD_EXTRACT_PROGRESS, owner_.Handle(),
+                                     DialogProcedure<Win32ExtractProgressView>,
+                                     reinterpret_cast<LPARAM>(this));
   window_.reset(created);
   if (!window_.valid()) return false;
   owner_.SetKeyboardDialog(window_.get());
@@ -36,7 +37,7 @@ void Win32ExtractProgressView::SetDiskProgress(int range, int position) {
 }
 
 void Win32ExtractProgressView::SetDiskNumberText(const std::string& text) {
-  if (window_.valid()) ::SetDlgItemTextA(window_.get(), IDC_DISK_NUMBER, text.c_str());
+  if (window_.valid()) SetItemText(window_.get(), IDC_DISK_NUMBER, text);
 }
 
 // Wine repaints a progress bar at once on every PBM_SETPOS, which costs far

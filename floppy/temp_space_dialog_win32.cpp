@@ -9,6 +9,7 @@
 #include "resources/resource.h"
 #include "support/handles_win32.h"
 #include "support/system_info_win32.h"
+#include "support/text_win32.h"
 #include "support/window_placement_win32.h"
 
 namespace setup::win32 {
@@ -17,18 +18,9 @@ namespace {
 // The dialog's window or template could not be made.
 struct DialogCreationError {};
 
-// Room for any ANSI path; a longer choice is refused by the file-open dialog
+// Room for any path of the 9x family; a longer choice is refused by the file-open dialog
 // (FNERR_BUFFERTOOSMALL) and changes nothing.
 constexpr DWORD kFileBufferSize = 1024;
-
-std::string ItemText(HWND window, int id) {
-  HWND item = ::GetDlgItem(window, id);
-  const int length = item ? ::GetWindowTextLengthA(item) : 0;
-  if (length <= 0) return {};
-  std::vector<char> buffer(static_cast<std::size_t>(length) + 1);
-  const int copied = ::GetWindowTextA(item, buffer.data(), static_cast<int>(buffer.size()));
-  return std::string(buffer.data(), copied > 0 ? static_cast<std::size_t>(copied) : 0);
-}
 
 }  // namespace
 
@@ -39,8 +31,8 @@ TempSpaceDialogView::Result Win32TempSpaceDialogView::RunModal(const std::string
   choosing_ = false;
   failure_ = nullptr;
   const INT_PTR answer =
-      ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_TEMP_SPACE), nullptr,
-                        DialogProcedure<Win32TempSpaceDialogView>, reinterpret_cast<LPARAM>(this));
+      RunProgramDialog(IDD_TEMP_SPACE, nullptr, DialogProcedure<Win32TempSpaceDialogView>,
+                       reinterpret_cast<LPARAM>(this));
   if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
   if (answer == -1) throw DialogCreationError{};
   if (answer != IDOK) return Result::Exit;  // Exit, Escape, or a quit message ending the loop
@@ -57,7 +49,7 @@ INT_PTR Win32TempSpaceDialogView::HandleMessage(HWND window, UINT message, WPARA
   switch (message) {
     case WM_INITDIALOG:
       CenterOnWorkArea(window);
-      ::SetDlgItemTextA(window, IDC_TEMP_PATH, path_.c_str());
+      SetItemText(window, IDC_TEMP_PATH, path_);
       return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
@@ -78,16 +70,26 @@ INT_PTR Win32TempSpaceDialogView::HandleMessage(HWND window, UINT message, WPARA
   }
 }
 
-void Win32TempSpaceDialogView::OnChange(HWND window) {
-  if (choosing_) return;
-  std::vector<char> file(kFileBufferSize, '\0');
+namespace {
+
+// Shows the system's file-open dialog (Dialog is OPENFILENAMEA or W) and
+// returns the chosen file in the program's form; nullopt when nothing was
+// chosen.
+template <typename Dialog, typename Char>
+std::optional<std::string> ChooseFile(HMODULE comdlg, const char* function) {
+  using GetOpenFileNameFn = BOOL(WINAPI*)(Dialog*);
+  const auto getOpenFileName = reinterpret_cast<GetOpenFileNameFn>(
+      reinterpret_cast<void*>(::GetProcAddress(comdlg, function)));
+  if (!getOpenFileName) return std::nullopt;
+  std::vector<Char> file(kFileBufferSize, Char());
   const char initial[] = "*.*";
   std::copy(initial, initial + sizeof(initial), file.begin());
 
-  OPENFILENAMEA dialog = {};
+  Dialog dialog = {};
   // The size every system knows, the 9x family and NT 4.0 included; the
   // fields added later are not used.
-  dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+  dialog.lStructSize =
+      sizeof(Char) == 1 ? OPENFILENAME_SIZE_VERSION_400A : OPENFILENAME_SIZE_VERSION_400W;
   dialog.hwndOwner = nullptr;
   dialog.hInstance = ::GetModuleHandleA(nullptr);
   dialog.lpstrFilter = nullptr;
@@ -95,25 +97,30 @@ void Win32TempSpaceDialogView::OnChange(HWND window) {
   dialog.nMaxFile = static_cast<DWORD>(file.size());
   dialog.lpstrDefExt = nullptr;
   dialog.Flags = OFN_NOVALIDATE | OFN_EXTENSIONDIFFERENT | OFN_PATHMUSTEXIST;
+  if (!getOpenFileName(&dialog)) return std::nullopt;
+  file.back() = Char();  // the dialog fills at most nMaxFile, terminator included
+  if constexpr (sizeof(Char) == 1) {
+    return std::string(file.data());
+  } else {
+    return Narrow(file.data());
+  }
+}
 
+}  // namespace
+
+void Win32TempSpaceDialogView::OnChange(HWND window) {
+  if (choosing_) return;
   // Loaded when needed, by full path: as an import, Wine's comdlg32 would
   // bring in comctl32 (and with it uxtheme.dll) before the program has
   // restricted the DLL search.
-  const std::optional<std::string> system = Win32SystemInfo().SystemFolder();
-  if (!system) return;
-  const ModuleHandle comdlg(::LoadLibraryA((*system + "\\comdlg32.dll").c_str()));
-  using GetOpenFileNameFn = BOOL(WINAPI*)(LPOPENFILENAMEA);
-  const auto getOpenFileName = comdlg.valid()
-                                   ? reinterpret_cast<GetOpenFileNameFn>(reinterpret_cast<void*>(
-                                         ::GetProcAddress(comdlg.get(), "GetOpenFileNameA")))
-                                   : nullptr;
-  if (!getOpenFileName) return;
+  const ModuleHandle comdlg = LoadSystemLibrary("comdlg32.dll");
+  if (!comdlg.valid()) return;
   choosing_ = true;
-  const BOOL confirmed = getOpenFileName(&dialog);
+  const std::optional<std::string> file =
+      UnicodeNames() ? ChooseFile<OPENFILENAMEW, wchar_t>(comdlg.get(), "GetOpenFileNameW")
+                     : ChooseFile<OPENFILENAMEA, char>(comdlg.get(), "GetOpenFileNameA");
   choosing_ = false;
-  if (!confirmed) return;
-  file.back() = '\0';  // the dialog fills at most nMaxFile, terminator included
-  ::SetDlgItemTextA(window, IDC_TEMP_PATH, FolderOfChosenFile(file.data()).c_str());
+  if (file) SetItemText(window, IDC_TEMP_PATH, FolderOfChosenFile(*file));
 }
 
 void Win32TempSpaceDialogView::OnOk(HWND window) {

@@ -1,6 +1,7 @@
 #include "floppy/worker_threads_win32.h"
 
 #include "floppy/extract_messages.h"
+#include "support/message_boxes_win32.h"
 
 namespace setup::win32 {
 namespace {
@@ -94,7 +95,7 @@ void Win32WorkerThreads::Send(uint32_t message, uintptr_t wParam, intptr_t lPara
 
 int Win32WorkerThreads::ShowDiskPrompt(const std::string& text, const std::string& caption,
                                        uint32_t style) {
-  return ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), style);
+  return ShowMessageBox(text, caption, style);
 }
 
 }  // namespace setup::win32

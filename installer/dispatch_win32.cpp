@@ -33,23 +33,20 @@ const IID kNoInterface = {};  // IID_NULL, as Invoke requires
   throw DispatchError(result, SystemMessage(static_cast<DWORD>(result)));
 }
 
-Bstr AnsiToBstr(const std::string& text) {
-  if (text.size() > INT_MAX) ThrowFailure(E_INVALIDARG);
-  const int bytes = static_cast<int>(text.size());
-  int units = 0;
-  if (bytes > 0) {
-    units = ::MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, nullptr, 0);
-    if (units <= 0) ThrowFailure(E_INVALIDARG);
-  }
-  Bstr result(::SysAllocStringLen(nullptr, static_cast<UINT>(units)));
+// The strings of the automation objects are BSTRs: UTF-16 with a length.
+// A text that has no form on the other side fails the call.
+Bstr ToBstr(const std::string& text) {
+  const std::optional<std::wstring> units = Widen(text);
+  if (!units || units->size() > UINT_MAX) ThrowFailure(E_INVALIDARG);
+  Bstr result(::SysAllocStringLen(units->data(), static_cast<UINT>(units->size())));
   if (!result.get()) ThrowFailure(E_OUTOFMEMORY);
-  if (units > 0 &&
-      ::MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, result.get(), units) != units)
-    ThrowFailure(E_INVALIDARG);
   return result;
 }
 
-std::string BstrToAnsi(BSTR text) { return text ? WideToAnsi(text, ::SysStringLen(text)) : ""; }
+std::optional<std::string> FromBstr(BSTR text) {
+  if (!text) return std::string();
+  return Narrow(text, ::SysStringLen(text));
+}
 
 // The arguments of one call, in the member's parameter order; cleared on
 // destruction.
@@ -65,7 +62,7 @@ class Arguments {
   }
 
   Arguments& String(const std::string& text) {
-    Bstr value = AnsiToBstr(text);
+    Bstr value = ToBstr(text);
     VARIANT& slot = Next();
     slot.vt = VT_BSTR;
     slot.bstrVal = value.release();
@@ -122,7 +119,7 @@ class ExceptionInfo {
       info_.pfnDeferredFillIn = nullptr;
       fill(&info_);
     }
-    return BstrToAnsi(info_.bstrDescription);
+    return FromBstr(info_.bstrDescription).value_or(std::string());
   }
   HRESULT Code() const { return FAILED(info_.scode) ? info_.scode : S_OK; }
 
@@ -202,7 +199,9 @@ std::string MsiRecord::StringData(int32_t field) {
   Variant result;
   Invoke(object_.get(), dispid::kRecordStringData, DISPATCH_PROPERTYGET, arguments, result.get());
   ConvertResult(result, VT_BSTR);
-  return BstrToAnsi(result.value().bstrVal);
+  std::optional<std::string> text = FromBstr(result.value().bstrVal);
+  if (!text) ThrowFailure(E_INVALIDARG);
+  return std::move(*text);
 }
 
 void MsiView::Execute() {

@@ -39,9 +39,9 @@ struct StartResult {
 class ProcessStarter {
  public:
   virtual ~ProcessStarter() = default;
-  // CreateProcessA with arguments as the whole command line, hidden.
+  // CreateProcess with arguments as the whole command line, hidden.
   virtual StartResult Create(const std::string& program, const std::string& arguments) = 0;
-  // ShellExecuteExA with the default verb and arguments as the parameters,
+  // ShellExecuteEx with the default verb and arguments as the parameters,
   // hidden, keeping the process handle. The shell shows the elevation
   // prompt that the program's manifest asks for; a declined prompt fails
   // with ERROR_CANCELLED.

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "support/text.h"
 
@@ -94,6 +95,7 @@ void IniStorage::Report(const std::string& key, const std::string& detail) {
 }
 
 bool IniStorage::Load(bool numbered) {
+  textRefused_ = false;
   std::string line;
   try {
     line.reserve(kLineBufferSize);
@@ -111,6 +113,8 @@ bool IniStorage::Load(bool numbered) {
 
   TextModeReader reader(*file);
   int32_t counter = 1;
+  bool firstLine = true;
+  bool utf8 = false;
   for (;;) {
     line.clear();
     int byte = TextModeReader::kEnd;
@@ -131,8 +135,22 @@ bool IniStorage::Load(bool numbered) {
     bool atEnd = byte == TextModeReader::kEnd;
     if (atEnd && line.empty()) break;
 
+    if (firstLine && text_ != nullptr && line.compare(0, 3, kUtf8Bom) == 0) {
+      line.erase(0, 3);
+      utf8 = true;
+    }
+    firstLine = false;
     std::size_t nul = line.find('\0');
     if (nul != std::string::npos) line.erase(nul);
+    if (!line.empty() && text_ != nullptr) {
+      std::optional<std::string> converted = utf8 ? text_->FromUtf8(line) : text_->FromAnsi(line);
+      if (!converted) {
+        textRefused_ = true;
+        Report("ErrorLineText", "File: " + file_ + " ; Line: " + line);
+        return false;
+      }
+      line = std::move(*converted);
+    }
     if (!line.empty()) {
       try {
         Add(numbered ? IntToText(counter) : NormaliseKey(line), line);

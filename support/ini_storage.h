@@ -2,6 +2,11 @@
 // file is one record; its key is the text before the first comma (the whole
 // line when there is none), upper-cased, and its value is the whole line.
 // There are no sections, no comments and no quoting.
+//
+// With a TextCodec the store holds the text in the program's own form: a
+// file that begins with the UTF-8 byte-order mark is read as UTF-8 (the mark
+// is not part of the first line), any other file in the system's ANSI code
+// page.
 #pragma once
 
 #include <array>
@@ -15,7 +20,7 @@
 namespace setup {
 
 // Receives the store's failure reports: a message key ("ErrorOpenFile",
-// "ErrorReadLine", "ErrorIniStorageAdd") and a detail text.
+// "ErrorReadLine", "ErrorLineText", "ErrorIniStorageAdd") and a detail text.
 class IniStorageErrorSink {
  public:
   virtual ~IniStorageErrorSink() = default;
@@ -29,7 +34,8 @@ class IniStorage {
   static constexpr std::size_t kMaxLineLength = 127999;
   static constexpr std::size_t kBucketCount = 17;
 
-  explicit IniStorage(FileSystem& files) : files_(files) {}
+  // Without a codec the lines are kept as the bytes of the file.
+  explicit IniStorage(FileSystem& files, TextCodec* text = nullptr) : files_(files), text_(text) {}
   IniStorage(const IniStorage&) = delete;
   IniStorage& operator=(const IniStorage&) = delete;
 
@@ -42,9 +48,14 @@ class IniStorage {
   // keys the lines 1, 2, 3 ... in file order. The file is read as bytes in
   // the rules of a C text-mode stream: LF ends a line, a CR directly before
   // an LF is dropped, 0x1A ends the file, NUL ends a line's text. Returns
-  // false when the file cannot be opened or read, or a record cannot be
-  // added; the entries added before the failure stay.
+  // false when the file cannot be opened or read, a line's text cannot be
+  // converted (invalid UTF-8 after the mark, or a name the program's code
+  // page cannot hold), or a record cannot be added; the entries added
+  // before the failure stay.
   bool Load(bool numbered);
+  // True when the last Load stopped at a line whose text could not be
+  // converted.
+  bool TextRefused() const { return textRefused_; }
 
   // Normalises key in the caller's string (text before the first comma,
   // upper-cased). True and value filled when an entry has that key;
@@ -76,12 +87,14 @@ class IniStorage {
   void Report(const std::string& key, const std::string& detail);
 
   FileSystem& files_;
+  TextCodec* text_;
   std::string file_;
   std::array<std::vector<Entry>, kBucketCount> buckets_;
   std::size_t enumBucket_ = kBucketCount;  // kBucketCount: at the end
   std::size_t enumIndex_ = 0;
   IniStorageErrorSink* sink_ = nullptr;
   bool reportsOn_ = false;
+  bool textRefused_ = false;
 };
 
 }  // namespace setup

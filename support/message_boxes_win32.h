@@ -5,13 +5,17 @@
 
 namespace setup::win32 {
 
+// A message box with no owner, its texts in the program's form; returns the
+// button pressed.
+int ShowMessageBox(const std::string& text, const std::string& caption, uint32_t style);
+
 class Win32MessageBoxes final : public MessageBoxes {
  public:
   int Show(const std::string& text, const std::string& caption, uint32_t style) override;
 };
 
 // Reads the string table blocks directly, so a text of any length loads
-// whole (LoadStringA cuts at its buffer) and the same code works on the 9x
+// whole (LoadString cuts at its buffer) and the same code works on the 9x
 // family.
 class ResourceStringCatalogue final : public StringCatalogue {
  public:

@@ -1,7 +1,8 @@
 // The services of the operating system that the setup logic uses, as small
 // interfaces. SETUP.EXE implements them over Win32; the native tests use the
 // fakes under tests/fakes; mkdiskset and the benchmark use the POSIX file
-// system. Paths are ANSI strings with '\' as separator.
+// system. Paths are the program's 8-bit strings (see TextCodec) with '\' as
+// separator.
 #pragma once
 
 #include <cstddef>
@@ -144,6 +145,20 @@ class MessageBoxes {
   virtual ~MessageBoxes() = default;
   // Shows a message box with no owner and returns the button pressed.
   virtual int Show(const std::string& text, const std::string& caption, uint32_t style) = 0;
+};
+
+// Converts text from outside into the program's own form of 8-bit text:
+// UTF-8 on the NT family, the system's ANSI code page on Windows 9x. A text
+// that has no exact form there is refused, never turned into another name.
+class TextCodec {
+ public:
+  virtual ~TextCodec() = default;
+  // Text in the system's ANSI code page; nullopt when it is not valid there
+  // (a lead byte without its trail byte) or cannot be represented.
+  virtual std::optional<std::string> FromAnsi(const std::string& text) = 0;
+  // UTF-8 text; nullopt when it is not strict UTF-8 or has no exact form in
+  // the program's code page.
+  virtual std::optional<std::string> FromUtf8(const std::string& text) = 0;
 };
 
 // The string table of the resources.

@@ -1,4 +1,4 @@
-// ProcessRunner over CreateProcessA (and ShellExecuteExA for programs that
+// ProcessRunner over CreateProcess (and ShellExecuteEx for programs that
 // need elevation), waiting by polling the exit code.
 #pragma once
 

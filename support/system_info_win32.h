@@ -1,13 +1,17 @@
 // SystemInfo over the Win32 system queries and the version resources.
 #pragma once
 
+#include <windows.h>
+
+#include "support/handles_win32.h"
 #include "support/platform.h"
 
 namespace setup::win32 {
 
 class Win32SystemInfo final : public SystemInfo {
  public:
-  // Empty also when the path does not fit 4096 bytes (it would be cut).
+  // Empty also when the path does not fit 4096 characters (it would be
+  // cut) or has no form in the program's strings.
   std::optional<std::string> ModulePath() override;
   std::optional<std::string> SystemFolder() override;
   std::optional<FileVersion> GetFileVersion(const std::string& path) override;
@@ -18,5 +22,9 @@ class Win32SystemInfo final : public SystemInfo {
   // read.
   bool WindowStationVisible() override;
 };
+
+// The DLL name (ASCII) of the system folder, loaded by its full path; null
+// when it cannot be.
+ModuleHandle LoadSystemLibrary(const char* name);
 
 }  // namespace setup::win32

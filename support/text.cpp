@@ -3,6 +3,8 @@
 #include <climits>
 #include <utility>
 
+#include "support/unicode.h"
+
 namespace setup {
 namespace {
 
@@ -135,5 +137,16 @@ int64_t ParseLeadingInteger(const std::string& text) {
   }
   return negative ? -value : value;
 }
+
+bool IsAscii(const std::string& text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+// The same instantiation as the Win32 layer's (wchar_t is UTF-16 there), to keep
+// SETUP.EXE small; elsewhere any unit wide enough will do.
+bool IsValidUtf8(const std::string& text) { return Utf8ToUtf16<std::wstring>(text).has_value(); }
 
 }  // namespace setup

@@ -1,4 +1,5 @@
-// String helpers for 8-bit text in the system's ANSI code page.
+// String helpers for the program's 8-bit text: UTF-8, or the system's ANSI
+// code page on the Windows 9x family.
 //
 // Searching, trimming and upper-casing step over double-byte characters:
 // a trail byte may have the value of '\\' or of a lower-case letter, and
@@ -50,5 +51,15 @@ std::string IntToText(int32_t n);
 // C atoi: leading white space, optional sign, digits up to the first other
 // character; 0 when no digit follows. Saturates instead of overflowing.
 int64_t ParseLeadingInteger(const std::string& text);
+
+// The UTF-8 byte-order mark, which marks a text file as UTF-8.
+constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+
+// True when every byte is below 0x80: the same text in every code page.
+bool IsAscii(const std::string& text);
+
+// Strict UTF-8: every character in its shortest form, no surrogate
+// (U+D800..U+DFFF) and nothing above U+10FFFF.
+bool IsValidUtf8(const std::string& text);
 
 }  // namespace setup

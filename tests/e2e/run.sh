@@ -7,6 +7,8 @@
 #        SETUP_E2E_ONLY=regex tests/e2e/run.sh
 #        SETUP_E2E_NOTES=1 also prints the notes of passed scenarios
 #        (exit codes, timings).
+#        SETUP_E2E_SETUP=path runs the scenarios against another SETUP.EXE
+#        (an older build, to see which scenarios it fails).
 #        SETUP_E2E_KEEP=1 keeps the work folder (without prefixes) of failed
 #        scenarios.
 # Prints one line per scenario and, last, "N passed, N failed, N skipped" (a
@@ -17,6 +19,7 @@ source "$root/scripts/wine-common.sh"
 source "$root/tests/e2e/lib.sh"
 source "$root/tests/e2e/scenarios.sh"
 source "$root/tests/e2e/safety_scenarios.sh"
+source "$root/tests/e2e/script_scenarios.sh"
 
 suite_start=$(date +%s)
 passed=0 failed=0 skipped=0
@@ -64,7 +67,7 @@ for f in "$tools/uidriver.exe" "$tools/bootprog.exe" "$tools/applymst.exe" "$too
     exit 1
   fi
 done
-setup_exe=$build/SETUP.EXE
+setup_exe=${SETUP_E2E_SETUP:-$build/SETUP.EXE}
 if [[ ! -f $setup_exe ]]; then
   echo "e2e: $setup_exe missing: SETUP.EXE did not build"
   echo "0 passed, 1 failed"

@@ -19,7 +19,8 @@ namespace setup::testing {
 constexpr char kMsiexec[] = "C:\\Windows\\System32\\msiexec.exe";
 
 struct FakeMachine {
-  FakeMachine() : services{fs, processes, system, boxes, catalogue, automation}, context(services) {
+  FakeMachine()
+      : services{fs, processes, system, boxes, catalogue, automation, text}, context(services) {
     fs.AddFolder("C:\\Windows\\System32");
   }
   FakeMachine(const FakeMachine&) = delete;
@@ -39,6 +40,7 @@ struct FakeMachine {
   RecordingMessageBoxes boxes;
   CatalogueStrings catalogue;
   FakeAutomation automation;
+  FakeTextCodec text;
   Services services;
   SetupContext context;
   // The run's objects, by the names the tests use.

@@ -1,6 +1,9 @@
 #include "fakes/fake_system.h"
 
+#include <algorithm>
 #include <stdexcept>
+
+#include "support/text.h"
 
 namespace setup::testing {
 
@@ -56,6 +59,45 @@ std::optional<FileVersion> FakeSystemInfo::GetFileVersion(const std::string& pat
   auto it = versions.find(path);
   if (it == versions.end()) return std::nullopt;
   return it->second;
+}
+
+const std::map<char, std::string> kAnsiLetters = {
+    {'\x80', "\u20AC"}, {'\xC4', "\u00C4"}, {'\xE9', "\u00E9"}, {'\xFC', "\u00FC"}};
+
+std::optional<std::string> FakeTextCodec::FromAnsi(const std::string& text) {
+  if (ansiProgram) return text;
+  std::string result;
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) < 0x80) {
+      result += c;
+      continue;
+    }
+    auto letter = kAnsiLetters.find(c);
+    if (letter == kAnsiLetters.end()) return std::nullopt;
+    result += letter->second;
+  }
+  return result;
+}
+
+std::optional<std::string> FakeTextCodec::FromUtf8(const std::string& text) {
+  if (!IsValidUtf8(text)) return std::nullopt;
+  if (!ansiProgram) return text;
+  std::string result;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    const std::string character = text.substr(i, length);
+    i += length;
+    if (length == 1) {
+      result += character;
+      continue;
+    }
+    auto letter = std::find_if(kAnsiLetters.begin(), kAnsiLetters.end(),
+                               [&](const auto& entry) { return entry.second == character; });
+    if (letter == kAnsiLetters.end()) return std::nullopt;
+    result += letter->first;
+  }
+  return result;
 }
 
 }  // namespace setup::testing

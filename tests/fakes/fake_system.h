@@ -72,4 +72,20 @@ class FakeSystemInfo : public SystemInfo {
   bool windowStationVisible = true;
 };
 
+// The program's text as on the NT family (UTF-8), or with ansiProgram as on
+// Windows 9x (the ANSI code page itself). The ANSI code page it models is
+// 1252 cut down to ASCII and the letters in kAnsiLetters: any other byte
+// above 0x7F is not valid there, and a character outside it has no ANSI
+// form, so the conversions fail where a real code page fails.
+class FakeTextCodec : public TextCodec {
+ public:
+  std::optional<std::string> FromAnsi(const std::string& text) override;
+  std::optional<std::string> FromUtf8(const std::string& text) override;
+
+  bool ansiProgram = false;
+};
+
+// The letters of the fake ANSI code page: its byte and their UTF-8.
+extern const std::map<char, std::string> kAnsiLetters;
+
 }  // namespace setup::testing

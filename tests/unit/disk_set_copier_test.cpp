@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fakes/fake_file_system.h"
+#include "fakes/fake_system.h"
 #include "fakes/fake_ui.h"
 
 namespace setup {
@@ -14,6 +15,7 @@ namespace {
 
 using testing::CatalogueStrings;
 using testing::FakeFileSystem;
+using testing::FakeTextCodec;
 using testing::RecordingMessageBoxes;
 
 const char kSource[] = "A:\\";
@@ -90,7 +92,8 @@ class DiskSetCopierTest : public ::testing::Test {
   RecordingMessageBoxes boxes;
   CatalogueStrings catalogue;
   Messages messages{catalogue, boxes};
-  CopyEngineState state{files, messages};
+  FakeTextCodec text;
+  CopyEngineState state{files, messages, text};
   std::vector<std::string> log;
   std::function<bool(int, bool)> promptAnswer = [](int, bool) { return true; };
 };
@@ -114,6 +117,38 @@ TEST_F(DiskSetCopierTest, FilesSpanningThreeVolumesAreJoinedByteForByte) {
   EXPECT_EQ(state.diskNumber, 3);
   EXPECT_EQ(state.volumeOffset + state.volumeRemaining, state.volumeSize);
   EXPECT_TRUE(boxes.Shown().empty());
+}
+
+// Both forms of the manifest name the same file, in the program's form.
+TEST_F(DiskSetCopierTest, TheManifestsTwoFormsNameTheSameFile) {
+  struct Row {
+    const char* name;
+    std::string manifest;
+    bool ansiProgram;
+    std::string created;
+  };
+  const std::string utf8 =
+      "\xEF\xBB\xBF"
+      "1,Bootstrap\\Caf\u00E9.exe,3\r\n";
+  const std::string ansi = "1,Bootstrap\\Caf\xE9.exe,3\r\n";
+  const std::vector<Row> rows = {
+      {"UTF-8, NT", utf8, false, "Bootstrap\\Caf\u00E9.exe"},
+      {"UTF-8, 9x", utf8, true, "Bootstrap\\Caf\xE9.exe"},
+      {"ANSI, NT", ansi, false, "Bootstrap\\Caf\u00E9.exe"},
+      {"ANSI, 9x", ansi, true, "Bootstrap\\Caf\xE9.exe"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ResetFiles();
+    state.manifest.Clear();
+    text.ansiProgram = row.ansiProgram;
+    SetManifest(row.manifest);
+    SetVolumes("MZ!", {3});
+    DiskSetCopier copier(state);
+    ASSERT_TRUE(copier.Start());
+    EXPECT_EQ(Target(row.created), "MZ!");
+    EXPECT_EQ(files.List(std::string(kTarget) + "Bootstrap").size(), 1u);
+  }
 }
 
 TEST_F(DiskSetCopierTest, NextDiskIsAskedForOnlyByAFileOfPositiveSize) {
@@ -224,7 +259,7 @@ TEST_F(DiskSetCopierTest, FreeSpaceMustExceedTheChunk) {
     SCOPED_TRACE(free);
     RecordingMessageBoxes freshBoxes;
     Messages freshMessages(catalogue, freshBoxes);
-    CopyEngineState fresh(files, freshMessages);
+    CopyEngineState fresh(files, freshMessages, text);
     fresh.sourceDir = kSource;
     fresh.targetDir = kTarget;
     SetManifest("1,a,100\n");
@@ -292,7 +327,7 @@ TEST_F(DiskSetCopierTest, FailuresEndTheCopyWithoutAMessage) {
     row.fault(files);
     RecordingMessageBoxes freshBoxes;
     Messages freshMessages(catalogue, freshBoxes);
-    CopyEngineState fresh2(files, freshMessages);
+    CopyEngineState fresh2(files, freshMessages, text);
     fresh2.sourceDir = kSource;
     fresh2.targetDir = kTarget;
     DiskSetCopier copier(fresh2);

@@ -314,14 +314,24 @@ TEST_F(FloppyRoute, MessageElevenThenCloseStillEndsAsAFailure) {
 TEST_F(FloppyRoute, AnUncopyableSetIsRefusedBeforeTheFreeSpaceCheck) {
   struct Row {
     std::string what, manifest;
+    bool ansiProgram = false;
   } rows[] = {
       {"a size near 2^63", "1,Setup.msi,99999999999999999999\r\n"},
       {"a set of 2^31 bytes", "1,Setup.msi,2147483000\r\n2,Data.cab,648\r\n"},
       {"an unsafe entry", "1,Setup.msi,10\r\n2,..\\up.txt,10\r\n"},
+      // Past the entries of the run: the whole set goes.
+      {"invalid UTF-8 after the byte-order mark",
+       "\xEF\xBB\xBF"
+       "1,Setup.msi,10\r\n3,Caf\xE9.exe,10\r\n"},
+      {"a name the ANSI code page of 9x lacks",
+       "\xEF\xBB\xBF"
+       "1,Setup.msi,10\r\n2,\u65E5\u672C.txt,10\r\n",
+       true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     FloppyWorld w;
+    w.text.ansiProgram = row.ansiProgram;
     w.fs.AddFile("D:\\Files.id", row.manifest);
     w.fs.AddFile("D:\\Disk.1", std::string(20, 'x'));
     w.fs.freeSpace = 1000;

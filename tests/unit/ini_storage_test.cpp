@@ -7,11 +7,13 @@
 #include <vector>
 
 #include "fakes/fake_file_system.h"
+#include "fakes/fake_system.h"
 
 namespace setup {
 namespace {
 
 using testing::FakeFileSystem;
+using testing::FakeTextCodec;
 using Entries = std::map<std::string, std::string>;
 
 const char kPath[] = "A:\\Files.id";
@@ -96,6 +98,77 @@ TEST(IniStorageTest, LineSyntax) {
       EXPECT_EQ(store.Count(), row.expected.size());
     }
   }
+}
+
+// With a codec: UTF-8 after the byte-order mark, the ANSI code page
+// without it, both into the program's form (UTF-8 on NT, ANSI on 9x).
+TEST(IniStorageTest, TextFormsWithACodec) {
+  const std::string mark = "\xEF\xBB\xBF";
+  struct Row {
+    const char* name;
+    bool ansiProgram;
+    std::string content;
+    bool loads;
+    Entries expected;
+  };
+  const std::vector<Row> rows = {
+      {"UTF-8 after the mark, NT",
+       false,
+       mark + "1,Caf\u00E9.exe,5\r\n",
+       true,
+       {{"1", "1,Caf\u00E9.exe,5"}}},
+      {"UTF-8 after the mark, 9x",
+       true,
+       mark + "1,Caf\u00E9.exe,5\r\n",
+       true,
+       {{"1", "1,Caf\xE9.exe,5"}}},
+      {"ANSI without the mark, NT",
+       false,
+       "1,Caf\xE9.exe,5\r\n",
+       true,
+       {{"1", "1,Caf\u00E9.exe,5"}}},
+      {"ANSI without the mark, 9x", true, "1,Caf\xE9.exe,5\r\n", true, {{"1", "1,Caf\xE9.exe,5"}}},
+      {"a key outside ASCII", false, mark + "\u00E9,x\n", true, {{"\u00E9", "\u00E9,x"}}},
+      {"the mark alone", false, mark, true, {}},
+      {"the mark then an empty line", false, mark + "\r\n1,a\n", true, {{"1", "1,a"}}},
+      {"a mark later on is text",
+       false,
+       mark + "1,a\n" + mark + "2,b\n",
+       true,
+       {{"1", "1,a"}, {mark + "2", mark + "2,b"}}},
+      {"invalid UTF-8 after the mark stops the load",
+       false,
+       mark + "1,a\n2,Caf\xE9.exe,1\n3,c\n",
+       false,
+       {{"1", "1,a"}}},
+      {"an overlong form after the mark", false, mark + "1,\xC0\xAF\n", false, {}},
+      {"invalid UTF-8 on 9x too", true, mark + "1,\xED\xA0\x80\n", false, {}},
+      {"a name the 9x code page lacks", true, mark + "1,\u041F\u0440\u043E\u0433\\a\n", false, {}},
+      {"a byte the ANSI code page lacks, NT", false, "1,a\n2,\x81x\n", false, {{"1", "1,a"}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    FakeFileSystem files;
+    files.AddFile(kPath, row.content);
+    FakeTextCodec text;
+    text.ansiProgram = row.ansiProgram;
+    IniStorage store(files, &text);
+    store.SetFile(kPath);
+    EXPECT_EQ(store.Load(false), row.loads);
+    EXPECT_EQ(store.TextRefused(), !row.loads);
+    EXPECT_EQ(Enumerate(store), row.expected);
+  }
+  // Only the last load counts.
+  FakeFileSystem files;
+  files.AddFile("A:\\bad", mark + "1,\xE9\n");
+  files.AddFile("A:\\good", "1,a\n");
+  FakeTextCodec text;
+  IniStorage store(files, &text);
+  store.SetFile("A:\\bad");
+  EXPECT_FALSE(store.Load(false));
+  store.SetFile("A:\\good");
+  EXPECT_TRUE(store.Load(false));
+  EXPECT_FALSE(store.TextRefused());
 }
 
 TEST(IniStorageTest, NumberedModeKeysLinesInFileOrder) {

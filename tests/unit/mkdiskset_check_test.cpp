@@ -108,6 +108,27 @@ std::vector<CheckRow> CheckRows() {
        none,
        "warning: empty.txt has size 0: SETUP.EXE creates no file for it",
        true},
+      {"a set naming a file outside ASCII",
+       [](const fs::path& m) { Write(m / "Bootstrap" / "Caf\u00E9.exe", "c"); },
+       {"--flat"},
+       none,
+       "Bootstrap\\Caf\u00E9.exe",
+       true},
+      {"the same set's manifest without the mark, in Windows-1252",
+       [](const fs::path& m) { Write(m / "Bootstrap" / "Caf\u00E9\u20AC.exe", "c"); },
+       {"--flat"},
+       [](const fs::path& s) {
+         Replace(s / "Files.id", "\xEF\xBB\xBF", "");
+         Replace(s / "Files.id", "Caf\u00E9\u20AC", "Caf\xE9\x80");
+       },
+       "warning: Files.id line 3 (Bootstrap\\Caf\u00E9\u20AC.exe) names a file outside ASCII "
+       "without the UTF-8 byte-order mark",
+       true},
+      {"invalid UTF-8 after the mark",
+       [](const fs::path& m) { Write(m / "Bootstrap" / "Caf\u00E9.exe", "c"); },
+       {"--flat"},
+       [](const fs::path& s) { Replace(s / "Files.id", "Caf\u00E9", "Caf\xE9"); },
+       "error (message 9): Files.id line 3 is not valid UTF-8"},
       {"no package",
        [](const fs::path& m) { fs::remove(m / "Setup.msi"); },
        {},

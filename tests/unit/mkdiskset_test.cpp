@@ -84,6 +84,7 @@ TEST_F(MkdisksetTest, SplitThenVerifyRoundTrips) {
     std::vector<std::string> options;
     int disks;
     const char* outSuffix = "";
+    bool marked = false;  // Files.id begins with the UTF-8 byte-order mark
   };
   const std::vector<Row> rows = {
       {"a file larger than three disks",
@@ -101,6 +102,14 @@ TEST_F(MkdisksetTest, SplitThenVerifyRoundTrips) {
       {"flat layout", {{"Setup.msi", Pattern(9000, 6)}}, {"--flat", "--disk-size", "5000"}, 3},
       {"OUT given with a trailing slash", {{"Setup.msi", Pattern(10, 6)}}, {}, 1, "/"},
       {"nothing but SETUP.EXE and a one-byte package", {{"Setup.msi", "m"}}, {}, 1},
+      {"names outside ASCII",
+       {{"Setup.msi", Pattern(10, 6)},
+        {"Bootstrap/Caf\u00E9.exe", Pattern(700, 7)},
+        {"\u8868\u30BD/\u041F\u0440\u043E.txt", "x"}},
+       {"--flat"},
+       1,
+       "",
+       true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -121,6 +130,8 @@ TEST_F(MkdisksetTest, SplitThenVerifyRoundTrips) {
     }
     EXPECT_EQ(disks, row.disks);
     EXPECT_EQ(Leftovers(), std::vector<std::string>{"out"});
+    const std::string manifest = ReadAll(flat ? out / "Files.id" : out / "disk1" / "Files.id");
+    EXPECT_EQ(manifest.rfind("\xEF\xBB\xBF", 0) == 0, row.marked);
   }
 }
 
@@ -173,6 +184,13 @@ TEST_F(MkdisksetTest, VerifyFindsDifferences) {
   WriteAll(medium / "new.txt", "added after the split");
   EXPECT_EQ(Run({"verify", out.string(), medium.string()}), 1);
   EXPECT_NE(output.str().find("new.txt is missing from the set"), std::string::npos);
+
+  WriteAll(out / "disk1" / "Files.id",
+           "\xEF\xBB\xBF"
+           "1,Setup.msi,9000\r\n2,x\xE9.txt,1\r\n");
+  EXPECT_EQ(Run({"verify", out.string(), medium.string()}), 1);
+  EXPECT_NE(errors.str().find("not valid UTF-8 after its byte-order mark"), std::string::npos)
+      << errors.str();
 }
 
 TEST_F(MkdisksetTest, BadInputIsRefusedAndNothingIsWritten) {
@@ -195,6 +213,10 @@ TEST_F(MkdisksetTest, BadInputIsRefusedAndNothingIsWritten) {
        [](const fs::path& medium) { WriteAll(medium / "sub/a:b", "x"); },
        {},
        "holds ':'"},
+      {"a name that is not UTF-8",
+       [](const fs::path& medium) { WriteAll(medium / "sub/caf\xE9.txt", "x"); },
+       {},
+       "is not UTF-8"},
       {"no SETUP.EXE",
        [](const fs::path& medium) { fs::remove(medium / "SETUP.EXE"); },
        {},

@@ -22,6 +22,7 @@
 #include "support/message_boxes_win32.h"
 #include "support/process_runner_win32.h"
 #include "support/system_info_win32.h"
+#include "support/text_win32.h"
 #include "tests/win32/test_support.h"
 
 namespace {
@@ -249,6 +250,7 @@ TEST(FloppyWindows, WorkerThread) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  setup::win32::ChooseTextMode();
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   ::testing::InitGoogleTest(&argc, argv);

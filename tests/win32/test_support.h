@@ -19,6 +19,7 @@
 #include "support/message_boxes_win32.h"
 #include "support/process_runner_win32.h"
 #include "support/system_info_win32.h"
+#include "support/text_codec_win32.h"
 
 namespace {
 
@@ -58,7 +59,8 @@ struct Win32Machine {
   RecordingBoxes boxes;
   setup::win32::ResourceStringCatalogue catalogue;
   setup::win32::ComAutomation automation;
-  setup::Services services{files, processes, system, boxes, catalogue, automation};
+  setup::win32::Win32TextCodec text{false};
+  setup::Services services{files, processes, system, boxes, catalogue, automation, text};
   setup::SetupContext context{services};
 };
 

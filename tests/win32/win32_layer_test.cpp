@@ -6,10 +6,12 @@
 #include <msi.h>
 #include <msiquery.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <new>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,6 +27,9 @@
 #include "support/message_boxes_win32.h"
 #include "support/process_runner_win32.h"
 #include "support/system_info_win32.h"
+#include "support/text.h"
+#include "support/text_codec_win32.h"
+#include "support/text_win32.h"
 #include "tests/win32/test_support.h"
 
 // Live allocations of operator new, to find codes that were never freed.
@@ -272,7 +277,14 @@ std::string SelfPath() {
 // Child mode: the command line is "child CODE FILE"; writes the whole
 // command line to FILE and exits with CODE.
 bool RunAsChild() {
-  std::string line = GetCommandLineA();
+  // Written in UTF-8, as the program holds its strings on the NT family.
+  const wchar_t* wide = GetCommandLineW();
+  std::string line(static_cast<std::size_t>(
+                       WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr)),
+                   '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, &line[0], static_cast<int>(line.size()), nullptr,
+                      nullptr);
+  line.resize(line.size() - 1);
   // Started through the shell, the program's own quoted path comes first.
   if (line.rfind("\"", 0) == 0 && line.find("\" child ") != std::string::npos) {
     line.erase(0, line.find("\" child ") + 2);
@@ -636,10 +648,135 @@ TEST(Win32Layer, ControllerWindow) {
 
 }  // namespace
 
+// --- names in every script ---------------------------------------------
+
+// UTF-16 of a UTF-8 literal, for the checks that go around the layer.
+std::wstring W(const std::string& text) {
+  std::wstring result(text.size() + 1, L'\0');
+  result.resize(static_cast<std::size_t>(
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0],
+                          static_cast<int>(result.size()))));
+  return result;
+}
+
+// The NT family's mode: names outside the ANSI code page reach the file
+// system, child processes, the automation object and the list intact; a
+// name that has no form on the other side is missing, never another name.
+TEST(Win32Layer, NamesInEveryScript) {
+  ASSERT_TRUE(setup::win32::UnicodeNames());
+  // UTF-8 never hides a '\\' in a trail byte: no lead-byte test.
+  EXPECT_EQ(setup::FindLastChar("\x81\\", '\\'), 1u);
+  setup::win32::Win32FileSystem files;
+  const std::string folder =
+      Root() + "\xD0\x9F\xD1\x80\xD0\xBE \xE8\xA1\xA8\xE3\x82\xBD";     // Про 表ソ
+  const std::string name = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E.txt";  // 日本語.txt
+  // (Left by an earlier run whose process had the same id: Wine reuses them.)
+  EXPECT_TRUE(files.CreateFolder(folder) != setup::CreateFolderResult::Failed);
+  EXPECT_TRUE(files.OpenForAppending(folder + "\\" + name)->Append("x", 1));
+  // A name with an unpaired surrogate, made around the layer, and the
+  // Latin-1 name that a byte-for-byte reading of "\xFF" would give.
+  const std::wstring lone = W(folder) + L"\\a\xD800.txt";
+  CloseHandle(CreateFileW(lone.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+  CloseHandle(CreateFileW((W(folder) + L"\\\xFF.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                          CREATE_NEW, 0, nullptr));
+  EXPECT_TRUE(files.OpenForReading(folder + "\\\xFF.txt") == nullptr);
+  EXPECT_TRUE(files.OpenForReading(folder + "\\\xC3\xBF.txt") != nullptr);
+
+  setup::DirectoryEntry entry;
+  std::vector<std::string> found;
+  for (auto search = files.FindFirst(folder + "\\*.txt", entry); search && found.size() < 9;) {
+    found.push_back(entry.name);
+    if (!search->Next(entry)) break;
+  }
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(found, (std::vector<std::string>{"\xC3\xBF.txt", name}));
+  DeleteFileW(lone.c_str());
+
+  const auto current = files.CurrentFolder();
+  EXPECT_TRUE(files.SetCurrentFolder(folder));
+  EXPECT_EQ(files.CurrentFolder().value_or(""), folder);
+  EXPECT_TRUE(files.FreeSpace(folder + "\\").value_or(0) > 0);
+  if (current) files.SetCurrentFolder(*current);
+
+  // A child in that folder, with those names in its arguments.
+  const std::string child = folder + "\\child.exe";
+  EXPECT_TRUE(CopyFileW(W(SelfPath()).c_str(), W(child).c_str(), FALSE));
+  const std::string arguments = "child 7 " + Root() + "named.txt " + folder + "\\" + name;
+  setup::win32::Win32ProcessRunner runner;
+  EXPECT_EQ(runner.Run(child, arguments), 7u);
+  EXPECT_EQ(ReadWholeFile(Root() + "named.txt"), arguments);
+  setup::win32::Win32ProcessStarter starter;
+  setup::StartResult shell = starter.ShellStart(child, "child 8 " + Root() + "shell.txt " + name);
+  if (shell.child) EXPECT_EQ(setup::WaitForChild(*shell.child, starter), 8u);
+  EXPECT_EQ(ReadWholeFile(Root() + "shell.txt"), "child 8 " + Root() + "shell.txt " + name);
+
+  // The list keeps the name as given; text that is not UTF-8 adds nothing.
+  {
+    TestRun run;
+    EXPECT_TRUE(run.window.Create(run.controller) && run.view.Create());
+    EXPECT_TRUE(run.view.AddLanguage("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", "0011") >= 0);
+    EXPECT_EQ(run.view.AddLanguage("\xFF", "0012"), CB_ERR);
+    wchar_t text[16] = {};
+    SendDlgItemMessageW(run.view.Handle(), 1000, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
+    EXPECT_TRUE(std::wstring(text) == L"\x65E5\x672C\x8A9E");
+    EXPECT_EQ(run.view.Count(), 1);
+  }
+
+  // The automation object opens a package in that folder.
+  const std::string package = folder + "\\UIText.msi";
+  EXPECT_TRUE(CreateTestPackage(Root() + "plain.msi"));
+  EXPECT_TRUE(CopyFileW(W(Root() + "plain.msi").c_str(), W(package).c_str(), FALSE));
+  setup::win32::ComAutomation automation;
+  automation.InitializeCom();
+  {
+    auto installer = automation.CreateInstallerObject();
+    EXPECT_TRUE(installer && installer->OpenDatabase(package, 0) != nullptr);
+  }
+  automation.UninitializeCom();
+
+  // The 9x family's mode: the ANSI code page, where those characters have
+  // no form (1252 here: Wine's default).
+  if (GetACP() == 1252) {
+    EXPECT_FALSE(setup::win32::ChooseTextMode(false));
+    EXPECT_EQ(setup::win32::Narrow(L"\x00E9\x0416").value_or(""), "\xE9?");
+    EXPECT_TRUE(files.OpenForReading(folder + "\\" + name) == nullptr);
+    EXPECT_TRUE(files.FindFirst(Root() + "*.msi", entry) != nullptr);
+    EXPECT_TRUE(setup::win32::ChooseTextMode());
+  }
+}
+
 int main(int argc, char** argv) {
   if (RunAsChild()) return 0;
+  setup::win32::ChooseTextMode();
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
+}
+
+// The manifest's names into the program's form, on a 1252 system: exact
+// characters or nothing, never a best fit.
+TEST(Win32Layer, ManifestCodec) {
+  if (GetACP() != 1252) GTEST_SKIP() << "needs code page 1252, the system has " << GetACP();
+  struct Row {
+    const char* what;
+    bool unicode, fromUtf8;
+    std::string in;
+    std::optional<std::string> out;
+  };
+  const Row rows[] = {
+      {"NT: 1252 to UTF-8", true, false, "Caf\xE9 \x80", std::string("Caf\xC3\xA9 \xE2\x82\xAC")},
+      {"NT: UTF-8 kept", true, true, "\xD0\x9F\xE8\xA1\xA8", std::string("\xD0\x9F\xE8\xA1\xA8")},
+      {"NT: an overlong form", true, true, "\xC0\xAF", std::nullopt},
+      {"9x: UTF-8 to 1252", false, true, "Caf\xC3\xA9", std::string("Caf\xE9")},
+      {"9x: Cyrillic has no 1252 form", false, true, "\xD0\x9F", std::nullopt},
+      {"9x: no best fit of c with caron to c", false, true, "\xC4\x8D", std::nullopt},
+      {"9x: a surrogate", false, true, "\xED\xA0\x80", std::nullopt},
+      {"9x: ANSI kept", false, false, "Caf\xE9", std::string("Caf\xE9")},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    setup::win32::Win32TextCodec codec(row.unicode);
+    EXPECT_EQ(row.fromUtf8 ? codec.FromUtf8(row.in) : codec.FromAnsi(row.in), row.out);
+  }
 }

@@ -2,6 +2,8 @@
 // folders, a flat set, or floppy images read through mtools), checks a set
 // as the copy engine will meet it, assembles it with that engine and checks
 // what SETUP.EXE then finds in its extraction folder.
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <system_error>
 
@@ -48,6 +50,42 @@ void CheckVolumes(const fs::path& set, bool flat, CheckReport& report) {
   }
 }
 
+// How Files.id names its files. After the UTF-8 mark every line must be
+// UTF-8 (false, with the first line that is not, as an error). Without the
+// mark, names outside ASCII are read in the customer's ANSI code page,
+// which a check made here cannot know: a warning, and the names are looked
+// up as Windows-1252.
+bool CheckManifestText(const fs::path& manifest, CheckReport& report) {
+  std::ifstream in(manifest, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  text = text.substr(0, text.find('\x1A'));
+  const bool utf8 = text.compare(0, 3, kUtf8Bom) == 0;
+  if (utf8) text.erase(0, 3);
+  std::size_t start = 0;
+  for (int number = 1; start < text.size(); ++number) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
+    if (utf8 && !IsValidUtf8(line)) {
+      report.errors.push_back({9, "Files.id line " + std::to_string(number) +
+                                      " is not valid UTF-8 after the byte-order mark: SETUP.EXE "
+                                      "refuses the set with message 9"});
+      return false;
+    }
+    if (!utf8 && !IsAscii(line)) {
+      const std::string path = ParseManifestEntry(*HostTextCodec().FromAnsi(line)).path;
+      report.warnings.push_back(
+          {0, "Files.id line " + std::to_string(number) + " (" + path +
+                  ") names a file outside ASCII without the UTF-8 byte-order mark: SETUP.EXE "
+                  "reads it in the customer's ANSI code page, so the name depends on that "
+                  "system (checked here as Windows-1252)"});
+      return true;
+    }
+  }
+  return true;
+}
+
 // The manifest as the engine reads it, the entries 1..n it copies, and the
 // volumes the copy will ask for.
 void CheckSetFiles(const fs::path& set, bool flat, CheckReport& report) {
@@ -56,9 +94,11 @@ void CheckSetFiles(const fs::path& set, bool flat, CheckReport& report) {
   if (!fs::is_regular_file(first / "SETUP.EXE", error)) {
     report.errors.push_back({0, "disk 1 holds no SETUP.EXE: there is nothing to start"});
   }
+  if (!CheckManifestText(first / "Files.id", report)) return;
   HostFileSystem files;
+  HostTextCodec text;
   SilentTexts texts;
-  CopyEngineState state(files, texts.messages);
+  CopyEngineState state(files, texts.messages, text);
   state.sourceDir = WithOneTrailingBackslash(first.string());
   DiskSetCopier copier(state);
   state.manifest.SetFile(state.sourceDir + "Files.id");

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "floppy/manifest_path.h"
+#include "support/text.h"
 #include "tools/mkdiskset/commands.h"
 
 namespace fs = std::filesystem;
@@ -77,6 +78,12 @@ std::optional<Medium> ListMedium(const fs::path& folder, std::ostream& err) {
         if (std::optional<char> bad = ForbiddenCharacter(name)) {
           err << "mkdiskset: the name " << relative.string() << " holds " << Describe(*bad)
               << ", which a disk set cannot carry\n";
+          return std::nullopt;
+        }
+        // Files.id names them in UTF-8, which SETUP.EXE checks.
+        if (!IsValidUtf8(name)) {
+          err << "mkdiskset: the name " << relative.string()
+              << " is not UTF-8; rename it (convmv can convert names from a legacy code page)\n";
           return std::nullopt;
         }
         joined += (joined.empty() ? "" : "\\") + name;

@@ -4,6 +4,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "support/text.h"
 #include "tools/mkdiskset/commands.h"
 #include "tools/mkdiskset/disk_set_author.h"
 
@@ -16,8 +17,16 @@ constexpr std::size_t kBlockSize = 1 << 20;
 
 int64_t Clusters(int64_t bytes) { return (bytes + kClusterSize - 1) / kClusterSize * kClusterSize; }
 
+// Names outside ASCII are written in UTF-8 (as the file system here has
+// them), marked with the byte-order mark; an all-ASCII manifest has no mark.
 std::string Manifest(const Medium& medium) {
   std::ostringstream text;
+  for (const MediumFile& file : medium.files) {
+    if (!IsAscii(file.relative)) {
+      text << kUtf8Bom;
+      break;
+    }
+  }
   int number = 1;
   for (const MediumFile& file : medium.files) {
     text << number++ << ',' << file.relative << ',' << file.size << "\r\n";

@@ -107,10 +107,11 @@ bool Assemble(const fs::path& disks, const fs::path& target, std::ostream& err) 
     return false;
   }
   HostFileSystem files;
+  HostTextCodec text;
   StreamMessageBoxes boxes(err);
   CatalogueTexts catalogue;
   Messages messages(catalogue, boxes);
-  CopyEngineState state(files, messages);
+  CopyEngineState state(files, messages, text);
   DiskSetCopier copier(state);
   DiskSwapper swapper(disks, scratch.path(), err);
 
@@ -127,8 +128,13 @@ bool Assemble(const fs::path& disks, const fs::path& target, std::ostream& err) 
   }
   state.targetDir = Folder(fs::absolute(target));
   if (!copier.Start()) {
-    err << "mkdiskset: the copy engine could not assemble the set (stopped at disk "
-        << state.diskNumber << ")\n";
+    if (state.manifest.TextRefused()) {
+      err << "mkdiskset: Files.id holds a line that is not valid UTF-8 after its byte-order "
+             "mark: SETUP.EXE refuses the set with message 9\n";
+    } else {
+      err << "mkdiskset: the copy engine could not assemble the set (stopped at disk "
+          << state.diskNumber << ")\n";
+    }
     return false;
   }
   return true;

@@ -5,10 +5,13 @@
 //
 // The arguments are the raw command line, minus a leading token naming this
 // program: a launcher that passes the arguments alone (as the bootstrapper
-// does) must be logged byte for byte, leading blank included.
+// does) must be logged byte for byte, leading blank included. Names and
+// arguments are read in UTF-16 and logged in UTF-8, so a name in any script
+// is logged as it is, whatever the system's ANSI code page.
 #include <windows.h>
 
 #include <cstdlib>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -29,8 +32,28 @@ class FileHandle {
   HANDLE h_;
 };
 
+std::string Utf8(const wchar_t* w, size_t count) {
+  if (count == 0) return std::string();
+  int n = WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(count), nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return std::string();
+  std::string s(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(count), &s[0], n, nullptr, nullptr);
+  return s;
+}
+
+std::wstring Wide(const std::string& s) {
+  if (s.empty()) return std::wstring();
+  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+  if (n <= 0) return std::wstring();
+  std::wstring w(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
+  return w;
+}
+
+// ASCII letters only: enough for the names compared here.
 std::string Upper(std::string s) {
-  if (!s.empty()) CharUpperBuffA(&s[0], static_cast<DWORD>(s.size()));
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   return s;
 }
 
@@ -40,14 +63,15 @@ std::string BaseName(const std::string& path) {
 }
 
 std::string ModuleName() {
-  std::vector<char> buf(32768, '\0');
-  DWORD n = GetModuleFileNameA(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+  std::vector<wchar_t> buf(32768, L'\0');
+  DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
   if (n == 0 || n >= buf.size()) return "?";
-  return BaseName(std::string(buf.data(), n));
+  return BaseName(Utf8(buf.data(), n));
 }
 
 std::string Arguments(const std::string& self) {
-  std::string cmd = GetCommandLineA();
+  const wchar_t* line = GetCommandLineW();
+  std::string cmd = Utf8(line, wcslen(line));
   std::string first;
   size_t end;
   if (!cmd.empty() && cmd[0] == '"') {
@@ -82,12 +106,13 @@ bool ExitCodeFromName(const std::string& name, DWORD* code) {
 }
 
 std::string Env(const char* name) {
-  DWORD n = GetEnvironmentVariableA(name, nullptr, 0);
+  const std::wstring wide = Wide(name);
+  DWORD n = GetEnvironmentVariableW(wide.c_str(), nullptr, 0);
   if (n == 0) return std::string();
-  std::vector<char> buf(n, '\0');
-  DWORD got = GetEnvironmentVariableA(name, buf.data(), n);
+  std::vector<wchar_t> buf(n, L'\0');
+  DWORD got = GetEnvironmentVariableW(wide.c_str(), buf.data(), n);
   if (got == 0 || got >= n) return std::string();
-  return std::string(buf.data(), got);
+  return Utf8(buf.data(), got);
 }
 
 }  // namespace
@@ -100,8 +125,9 @@ int main() {
     // Appends are atomic per write, and a retry covers a log that another
     // program of the same run holds open for a moment.
     for (int attempt = 0; attempt < 50; ++attempt) {
-      FileHandle f(CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+      FileHandle f(CreateFileW(Wide(log).c_str(), FILE_APPEND_DATA,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
       if (!f.valid()) {
         Sleep(20);
         continue;

@@ -21,7 +21,8 @@
 //                                  progress bar's position and range) with
 //                                  milliseconds since it appeared, and how
 //                                  long it was shown
-//     sysinfo                      language, Windows version, msi.dll version
+//     sysinfo                      language, ANSI code page, Windows version,
+//                                  msi.dll version
 //     run [--cwd DIR] [--exit-file F] [--pid-file F] [--answer LABEL]
 //         [--station NAME] EXE [ARG...]
 //                                  start EXE (arguments quoted for the C
@@ -34,12 +35,18 @@
 // A --pid-file given to the other commands is waited for (within -t), so a
 // command may start before `run` has written it.
 //
+// Every text is read and written in UTF-16 (the W functions) and printed in
+// UTF-8, and the program's own arguments are taken in UTF-16 too, so names
+// and texts in any script arrive as the user sees them, whatever the
+// system's ANSI code page.
+//
 // Exit status: 0 done, 1 timeout or not found, 2 usage, 3 launch failure.
 // The Unix status of wine keeps only 8 bits, so `run` prints the child's full
 // exit code and can write it to a file.
 #include <windows.h>
 // (needs <windows.h> first)
 #include <commctrl.h>
+#include <shellapi.h>
 #include <winver.h>
 
 #include <cstdio>
@@ -77,13 +84,34 @@ class Handle {
   HANDLE h_;
 };
 
+// UTF-8, the form of every string here, and UTF-16, the form of Windows.
+std::wstring Wide(const std::string& s) {
+  if (s.empty()) return std::wstring();
+  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+  if (n <= 0) return std::wstring();
+  std::wstring w(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
+  return w;
+}
+
+std::string Utf8(const wchar_t* w, size_t count) {
+  if (count == 0) return std::string();
+  int n = WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(count), nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return std::string();
+  std::string s(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(count), &s[0], n, nullptr, nullptr);
+  return s;
+}
+
+std::string Utf8(const std::wstring& w) { return Utf8(w.data(), w.size()); }
+
 // A hung or blocked target must not hang the driver: every cross-process
 // send is bounded.
 const UINT kSendTimeoutMs = 3000;
 
 bool SendBounded(HWND w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
   DWORD_PTR r = 0;
-  if (!SendMessageTimeoutA(w, msg, wp, lp, SMTO_ABORTIFHUNG | SMTO_BLOCK, kSendTimeoutMs, &r))
+  if (!SendMessageTimeoutW(w, msg, wp, lp, SMTO_ABORTIFHUNG | SMTO_BLOCK, kSendTimeoutMs, &r))
     return false;
   if (result) *result = static_cast<LRESULT>(r);
   return true;
@@ -95,29 +123,29 @@ std::string ControlText(HWND w) {
   if (len > 1 << 20) len = 1 << 20;
   // Room to spare: the text may grow between the two sends (a label going
   // from "9" to "10" would otherwise be read cut to "1").
-  std::vector<char> buf(static_cast<size_t>(len) + 256, '\0');
+  std::vector<wchar_t> buf(static_cast<size_t>(len) + 256, L'\0');
   LRESULT got = 0;
   if (!SendBounded(w, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), &got))
     return std::string();
   if (got < 0) got = 0;
   if (static_cast<size_t>(got) >= buf.size()) got = static_cast<LRESULT>(buf.size() - 1);
-  return std::string(buf.data(), static_cast<size_t>(got));
+  return Utf8(buf.data(), static_cast<size_t>(got));
 }
 
 std::string Caption(HWND w) {
-  int len = GetWindowTextLengthA(w);
+  int len = GetWindowTextLengthW(w);
   if (len <= 0) return std::string();
-  std::vector<char> buf(static_cast<size_t>(len) + 1, '\0');
-  int got = GetWindowTextA(w, buf.data(), static_cast<int>(buf.size()));
+  std::vector<wchar_t> buf(static_cast<size_t>(len) + 1, L'\0');
+  int got = GetWindowTextW(w, buf.data(), static_cast<int>(buf.size()));
   if (got < 0) got = 0;
   if (static_cast<size_t>(got) >= buf.size()) got = static_cast<int>(buf.size() - 1);
-  return std::string(buf.data(), static_cast<size_t>(got));
+  return Utf8(buf.data(), static_cast<size_t>(got));
 }
 
 std::string ClassOf(HWND w) {
-  char buf[256] = {};
-  int n = GetClassNameA(w, buf, sizeof buf);
-  return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+  wchar_t buf[256] = {};
+  int n = GetClassNameW(w, buf, 256);
+  return n > 0 ? Utf8(buf, static_cast<size_t>(n)) : std::string();
 }
 
 DWORD ProcessOf(HWND w) {
@@ -128,11 +156,11 @@ DWORD ProcessOf(HWND w) {
 
 // Labels compare without their mnemonic ampersand and without letter case.
 std::string LabelKey(const std::string& s) {
-  std::string k;
-  for (char c : s)
-    if (c != '&') k += c;
-  if (!k.empty()) CharUpperBuffA(&k[0], static_cast<DWORD>(k.size()));
-  return k;
+  std::wstring k;
+  for (wchar_t c : Wide(s))
+    if (c != L'&') k += c;
+  if (!k.empty()) CharUpperBuffW(&k[0], static_cast<DWORD>(k.size()));
+  return Utf8(k);
 }
 
 struct Filter {
@@ -182,16 +210,6 @@ std::vector<HWND> Children(HWND parent) {
   return v;
 }
 
-std::string Narrow(const std::wstring& w) {
-  if (w.empty()) return std::string();
-  int n = WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr,
-                              nullptr);
-  if (n <= 0) return std::string();
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), &s[0], n, nullptr, nullptr);
-  return s;
-}
-
 // List texts are read in UTF-16: Wine hands a cross-process CB_GETLBTEXT of
 // the ANSI kind back unconverted.
 std::vector<std::string> ComboEntries(HWND combo, LRESULT* sel) {
@@ -216,7 +234,7 @@ std::vector<std::string> ComboEntries(HWND combo, LRESULT* sel) {
         static_cast<LRESULT>(got) < 0)
       got = 0;
     if (got >= buf.size()) got = buf.size() - 1;
-    entries.push_back(Narrow(std::wstring(buf.data(), static_cast<size_t>(got))));
+    entries.push_back(Utf8(buf.data(), static_cast<size_t>(got)));
   }
   return entries;
 }
@@ -491,7 +509,7 @@ HWND FindController(DWORD pid) {
 bool ReadPidFile(const std::string& path, DWORD timeoutMs, DWORD* pid) {
   DWORD start = GetTickCount();
   for (;;) {
-    if (FILE* fp = std::fopen(path.c_str(), "r")) {
+    if (FILE* fp = _wfopen(Wide(path).c_str(), L"r")) {
       unsigned long v = 0;
       int ok = std::fscanf(fp, "%lu", &v);
       std::fclose(fp);
@@ -506,7 +524,7 @@ bool ReadPidFile(const std::string& path, DWORD timeoutMs, DWORD* pid) {
 }
 
 bool WriteTextFile(const std::string& path, const std::string& text) {
-  FILE* fp = std::fopen(path.c_str(), "w");
+  FILE* fp = _wfopen(Wide(path).c_str(), L"w");
   if (!fp) return false;
   bool ok = std::fputs(text.c_str(), fp) >= 0;
   return std::fclose(fp) == 0 && ok;
@@ -559,13 +577,14 @@ int Run(const RunOptions& o, DWORD timeoutMs) {
     if (i) cmd += ' ';
     cmd += Quote(o.argv[i]);
   }
-  std::vector<char> buf(cmd.begin(), cmd.end());
-  buf.push_back('\0');
-  STARTUPINFOA si = {};
+  std::wstring line = Wide(cmd);
+  std::vector<wchar_t> buf(line.begin(), line.end());
+  buf.push_back(L'\0');
+  STARTUPINFOW si = {};
   si.cb = sizeof si;
-  std::string desktop;
+  std::wstring desktop;
   if (!o.station.empty()) {
-    desktop = MakeInvisibleStation(o.station);
+    desktop = Wide(MakeInvisibleStation(o.station));
     if (desktop.empty()) {
       std::printf("run: cannot make window station %s (error %lu)\n", o.station.c_str(),
                   GetLastError());
@@ -574,8 +593,9 @@ int Run(const RunOptions& o, DWORD timeoutMs) {
     si.lpDesktop = &desktop[0];
   }
   PROCESS_INFORMATION pi = {};
-  if (!CreateProcessA(nullptr, buf.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      o.cwd.empty() ? nullptr : o.cwd.c_str(), &si, &pi)) {
+  const std::wstring cwd = Wide(o.cwd);
+  if (!CreateProcessW(nullptr, buf.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      cwd.empty() ? nullptr : cwd.c_str(), &si, &pi)) {
     std::printf("run: cannot start %s (error %lu)\n", cmd.c_str(), GetLastError());
     if (!o.exitFile.empty()) WriteTextFile(o.exitFile, "launch-failed\n");
     return 3;
@@ -647,6 +667,7 @@ std::string FileVersion(const std::string& path) {
 
 int SysInfo() {
   std::printf("langid: %u\n", static_cast<unsigned>(GetUserDefaultLangID()));
+  std::printf("acp: %u\n", static_cast<unsigned>(GetACP()));
   OSVERSIONINFOA v = {};
   v.dwOSVersionInfoSize = sizeof v;
   if (GetVersionExA(&v))
@@ -676,7 +697,22 @@ int Usage() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// The arguments in UTF-16, as the caller gave them, converted to UTF-8.
+std::vector<std::string> Arguments() {
+  int count = 0;
+  std::vector<std::string> result;
+  wchar_t** words = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!words) return result;
+  for (int i = 0; i < count; ++i) result.push_back(Utf8(std::wstring(words[i])));
+  LocalFree(words);
+  return result;
+}
+
+int main() {
+  const std::vector<std::string> args = Arguments();
+  const int argc = static_cast<int>(args.size());
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
   DWORD timeoutMs = 30000;
   DWORD pid = 0;
   std::string pidFile, textPart;
@@ -699,7 +735,7 @@ int main(int argc, char** argv) {
   }
   if (i >= argc) return Usage();
   std::string cmd = argv[i++];
-  std::vector<std::string> rest(argv + i, argv + argc);
+  std::vector<std::string> rest(args.begin() + i, args.end());
 
   if (cmd == "sysinfo") return SysInfo();
 
