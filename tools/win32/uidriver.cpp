@@ -279,7 +279,7 @@ class Canvas {
 // Which standard icon a message box shows. Its handle belongs to the other
 // process, so the screen is compared with each standard icon drawn here,
 // only where that icon is opaque (drawn on black and on white alike).
-std::string IconName(HWND iconControl) {
+std::string IconNameNow(HWND iconControl) {
   if (!IsWindowVisible(iconControl)) return "hidden";
   RECT r;
   if (!GetWindowRect(iconControl, &r)) return "unknown";
@@ -323,6 +323,17 @@ std::string IconName(HWND iconControl) {
     }
   }
   return bestScore >= 0.9 ? best : "unknown";
+}
+
+// The box may be found before it has painted its icon (seen under load):
+// look again for up to two seconds before calling the icon unknown.
+std::string IconName(HWND iconControl) {
+  std::string name = IconNameNow(iconControl);
+  for (int attempt = 0; name == "unknown" && attempt < 40; ++attempt) {
+    Sleep(50);
+    name = IconNameNow(iconControl);
+  }
+  return name;
 }
 
 // "pos/low..high" of a progress bar; a cross-process PBM_GETRANGE with no
