@@ -9,16 +9,13 @@
 #include <fstream>
 #include <memory>
 
+#include "tools/msitransform/gobject_ptr.h"
+
 namespace setup::testing {
 namespace {
 
-struct Unref {
-  void operator()(void* object) const {
-    if (object != nullptr) g_object_unref(object);
-  }
-};
 template <typename T>
-using Ptr = std::unique_ptr<T, Unref>;
+using Ptr = msi::GObjectPtr<T>;
 
 void Run(LibmsiDatabase* db, const std::string& sql, LibmsiRecord* params = nullptr) {
   GError* error = nullptr;

@@ -8,19 +8,14 @@
 
 #include "tools/mkdiskset/check.h"
 #include "tools/mkdiskset/check_transform.h"
+#include "tools/msitransform/gobject_ptr.h"
 
 namespace fs = std::filesystem;
 
 namespace setup::tools {
 namespace {
 
-struct GObjectDeleter {
-  void operator()(void* object) const {
-    if (object != nullptr) g_object_unref(object);
-  }
-};
-template <typename T>
-using GObjectPtr = std::unique_ptr<T, GObjectDeleter>;
+using msi::GObjectPtr;
 
 // Raises a failing call as the dispatch wrappers of SETUP.EXE do.
 [[noreturn]] void Fail(GError* error) {

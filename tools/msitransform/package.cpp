@@ -7,16 +7,13 @@
 
 #include <cstdio>
 
+#include "tools/msitransform/gobject_ptr.h"
+
 namespace setup::msi {
 namespace {
 
-struct GObjectUnref {
-  void operator()(void* object) const {
-    if (object != nullptr) g_object_unref(object);
-  }
-};
 template <typename T>
-using GPtr = std::unique_ptr<T, GObjectUnref>;
+using GPtr = GObjectPtr<T>;
 
 std::string TakeError(GError* error, const std::string& fallback) {
   std::string text = error != nullptr ? error->message : fallback;
