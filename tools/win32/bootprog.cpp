@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "utf8_text.h"
+
 namespace {
 
 class FileHandle {
@@ -31,24 +33,6 @@ class FileHandle {
  private:
   HANDLE h_;
 };
-
-std::string Utf8(const wchar_t* w, size_t count) {
-  if (count == 0) return std::string();
-  int n = WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(count), nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return std::string();
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(count), &s[0], n, nullptr, nullptr);
-  return s;
-}
-
-std::wstring Wide(const std::string& s) {
-  if (s.empty()) return std::wstring();
-  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  if (n <= 0) return std::wstring();
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
-  return w;
-}
 
 // ASCII letters only: enough for the names compared here.
 std::string Upper(std::string s) {
