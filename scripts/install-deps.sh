@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build git
   libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev clang-format-14
   mingw-w64
-  wine wine64 wine32:i386
+  wine wine64
   msitools wixl
   xvfb xauth x11-utils
   mtools dosfstools
@@ -16,6 +16,9 @@ packages=(
   osslsigncode openssl
   locales
 )
+# 32-bit Wine runs the product itself where the kernel can run 32-bit
+# programs; elsewhere the tests use the 64-bit build, so it may be missing.
+optional=(wine32:i386)
 
 # The locales the end-to-end tests run Wine under: the Unix locale chooses
 # Wine's ANSI code page (en_US and de_DE 1252, ru_RU 1251, ja_JP 932).
@@ -40,24 +43,43 @@ generate_locales() {
   locale-gen >/dev/null
 }
 
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
-if ((${#missing[@]} == 0)); then
+missing=() missing_optional=()
+for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
+for p in "${optional[@]}"; do installed "$p" || missing_optional+=("$p"); done
+
+if ((${#missing[@]} + ${#missing_optional[@]} == 0)); then
   generate_locales
   echo "install-deps: all packages present"
   exit 0
 fi
 
-echo "install-deps: installing ${missing[*]}"
+# A mirror in the middle of a sync fails one index for a few minutes; the
+# indexes that did arrive are still used when the retries run out.
+update_indexes() {
+  local try
+  for try in 1 2 3 4; do
+    apt-get update -q && return 0
+    ((try < 4)) && { echo "install-deps: apt-get update failed; trying again in 30 s"; sleep 30; }
+  done
+  echo "install-deps: apt-get update kept failing; going on with the indexes it fetched"
+}
+
+wanted=("${missing[@]}" "${missing_optional[@]}")
+echo "install-deps: installing ${wanted[*]}"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -q
-apt-get install -y -q --no-install-recommends "${missing[@]}"
+if ((${#missing[@]})); then
+  update_indexes
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+else
+  apt-get update -q || true
+fi
+if ((${#missing_optional[@]})) &&
+  ! apt-get install -y -q --no-install-recommends "${missing_optional[@]}"; then
+  echo "install-deps: ${missing_optional[*]} cannot be installed now; Wine runs the 64-bit build"
+fi
 generate_locales
