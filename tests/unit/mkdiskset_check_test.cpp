@@ -294,6 +294,19 @@ TEST(MkdisksetCheckTest, ATransformAppliesOnlyWhereWindowsInstallerWouldApplyIt)
          t.summary.revisionNumber.replace(38, 5, "1.1.0");
        },
        nullptr, "made for version 1.1.0 of the product, the package is version 1.0.0"},
+      {"the base's own version, where the package must be newer",
+       [](Transform& t) {
+         t.summary.characterCount |= (msi::kValidateMinorVersion | msi::kValidateNewGreaterBase)
+                                     << 16;
+       },
+       nullptr, "made for version 1.0.0 of the product, the package is version 1.0.0"},
+      {"an older base, where the package must be newer",
+       [](Transform& t) {
+         t.summary.characterCount |= (msi::kValidateMinorVersion | msi::kValidateNewGreaterBase)
+                                     << 16;
+         t.summary.revisionNumber.replace(38, 5, "0.9.0");
+       },
+       nullptr, ""},
       {"a row the package does not have",
        [&](Transform& t) { row(t, RowAction::kUpdate, "Missing"); }, nullptr,
        "it changes row Missing of table Feature, which the package does not have"},
@@ -308,6 +321,12 @@ TEST(MkdisksetCheckTest, ATransformAppliesOnlyWhereWindowsInstallerWouldApplyIt)
        nullptr, ""},
       {"a row added that is there", [&](Transform& t) { row(t, RowAction::kInsert, "Complete"); },
        nullptr, "it adds row Complete to table Feature, which already has it"},
+      {"the same, with that error suppressed",
+       [&](Transform& t) {
+         row(t, RowAction::kInsert, "Complete");
+         t.summary.characterCount |= msi::kErrorAddExistingRow;
+       },
+       nullptr, ""},
       {"a table the package does not have", [&](Transform& t) { feature(t).table = "Other"; },
        nullptr, "it changes table Other, which the package does not have"},
       {"a change of code page it does not allow",

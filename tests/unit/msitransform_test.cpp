@@ -133,6 +133,19 @@ std::vector<PairRow> Pairs() {
              "('Complete', '" +
                  title + "', " + std::to_string(display) + ", 1)"};
   };
+  // A table of columns columns whose last one changes.
+  auto wide = [](PackageSpec& b, PackageSpec& l, int columns) {
+    std::string create = "CREATE TABLE `Wide` (`K` CHAR(8) NOT NULL";
+    std::string names = "`K`", values = "'w'";
+    for (int i = 2; i <= columns; ++i) {
+      create += ", `C" + std::to_string(i) + "` INT";
+      names += ", `C" + std::to_string(i) + "`";
+      values += ", " + std::to_string(i);
+    }
+    create += " PRIMARY KEY `K`)";
+    b.sql = {create, "INSERT INTO `Wide` (" + names + ") VALUES (" + values + ")"};
+    l.sql = {create, "INSERT INTO `Wide` (" + names + ") VALUES (" + values + "0)"};
+  };
   return {
       {"updated row",
        [&](PackageSpec& b, PackageSpec& l) {
@@ -168,19 +181,9 @@ std::vector<PairRow> Pairs() {
          feature(l, "すべて", 2);
        },
        "Feature update Complete\n"},
-      {"a change past the 16th column",
-       [](PackageSpec& b, PackageSpec& l) {
-         std::string create = "CREATE TABLE `Wide` (`K` CHAR(8) NOT NULL";
-         std::string names = "`K`", values = "'w'";
-         for (int i = 2; i <= 18; ++i) {
-           create += ", `C" + std::to_string(i) + "` INT";
-           names += ", `C" + std::to_string(i) + "`";
-           values += ", " + std::to_string(i);
-         }
-         create += " PRIMARY KEY `K`)";
-         b.sql = {create, "INSERT INTO `Wide` (" + names + ") VALUES (" + values + ")"};
-         l.sql = {create, "INSERT INTO `Wide` (" + names + ") VALUES (" + values + "0)"};
-       },
+      {"a change in the 17th column, the first past the mask",
+       [&](PackageSpec& b, PackageSpec& l) { wide(b, l, 17); }, "Wide delete w\nWide insert w\n"},
+      {"a change in the 18th column", [&](PackageSpec& b, PackageSpec& l) { wide(b, l, 18); },
        "Wide delete w\nWide insert w\n"},
       {"a base without a template in its summary information",
        [](PackageSpec& b, PackageSpec&) { b.platform = false; }, ""},
