@@ -42,10 +42,11 @@ for name in "${targets[@]}"; do
   grep -E '^#[0-9]+: cov:' "$run/$name/log" | sed -n '1p;$p' || true
   last=$(grep -E '^#[0-9]+: cov:' "$run/$name/log" | tail -1 || true)
   echo "   executed units (all jobs): $(sed -E 's/^#([0-9]+):.*/\1/' <<<"${last:-#0:}")"
-  grep -E '^INFO: (exiting|fuzzed for)|^==[0-9]+==ERROR' "$run/$name/log" | sort -u | head -5 || true
+  grep -E '^INFO: (fuzzed for|exiting)' "$run/$name/log" | head -2 || true
   kept=$(find "$run/$name/findings" -type f | wc -l)
   echo "   findings kept: $kept"
   findings=$((findings + kept))
 done
 echo "fuzz.sh: $findings finding(s); inputs, logs and findings in $run"
+((findings == 0)) || echo "fuzz.sh: run one again with $build/fuzz/TARGET $run/TARGET/findings/FILE"
 ((findings == 0))
