@@ -33,18 +33,33 @@ target_link_libraries(unit_tests PRIVATE setupcore GTest::gtest_main GTest::gmoc
 add_test(NAME unit_tests COMMAND unit_tests --gtest_brief=1)
 
 if(SETUP_FUZZ)
+  # The code under test is instrumented too: without it the fuzzer sees no
+  # coverage of it and the sanitizers no read past a buffer in it. Undefined
+  # behaviour ends the run, so that it counts as a finding.
+  target_compile_options(setupcore PRIVATE -fsanitize=fuzzer-no-link,address,undefined
+    -fno-sanitize-recover=undefined)
+  target_link_options(setupcore INTERFACE -fsanitize=address,undefined)
   foreach(name command_line_fuzz ini_storage_fuzz)
     add_executable(${name} tests/fuzz/${name}.cpp)
-    target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined
+      -fno-sanitize-recover=undefined)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_libraries(${name} PRIVATE setupcore)
   endforeach()
+  # The manifest through the text codec of either family.
+  target_sources(ini_storage_fuzz PRIVATE tests/fakes/fake_system.cpp)
+  target_include_directories(ini_storage_fuzz PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
   # The transform reader over transforms with arbitrary streams.
   add_executable(transform_read_fuzz tests/fuzz/transform_read_fuzz.cpp)
-  target_compile_options(transform_read_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_compile_options(transform_read_fuzz PRIVATE -fsanitize=fuzzer,address,undefined
+    -fno-sanitize-recover=undefined)
   target_link_options(transform_read_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
   target_link_libraries(transform_read_fuzz PRIVATE msitransform)
 endif()
+
+# Makes inputs of transform_read_fuzz from real transforms (tests/fuzz/make-corpus.sh).
+add_executable(transform_fuzz_input tests/fuzz/transform_fuzz_input.cpp)
+target_link_libraries(transform_fuzz_input PRIVATE msitransform)
 
 # The post-link step of SETUP.EXE, whose library the unit tests link.
 add_subdirectory(tools/pe_postlink)

@@ -7,7 +7,7 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 build=${SETUP_BUILD_DIR:-$root/build}
-fuzz_seconds=${SETUP_FUZZ_SECONDS:-30}
+fuzz_seconds=${SETUP_FUZZ_SECONDS:-60}
 
 bash scripts/install-deps.sh || exit 1
 
@@ -68,15 +68,22 @@ run_gtest() {  # run_gtest NAME COMMAND...
 run_gtest "unit tests" "$build/native/unit_tests"
 run_gtest "unit tests (ASan+UBSan)" "$build/sanitize/unit_tests"
 
+# Each target starts from a copy of its seeds (libFuzzer adds to the folder
+# it is given); a finding is kept in build/fuzz-findings/TARGET/.
 for target in "$build"/fuzz/*_fuzz; do
   [[ -x $target ]] || continue
   name=$(basename "$target")
   corpus=$(mktemp -d)
-  if "$target" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -artifact_prefix="$corpus/" \
-    "$corpus" >"$corpus.log" 2>&1; then
-    record "fuzz $name (${fuzz_seconds}s)" 1 0
+  [[ -d tests/fuzz/corpus/$name ]] && cp -R "tests/fuzz/corpus/$name/." "$corpus/"
+  seeds=$(find "$corpus" -maxdepth 1 -type f | wc -l)
+  artifacts=$build/fuzz-findings/$name
+  mkdir -p "$artifacts"
+  if "$target" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
+    -artifact_prefix="$artifacts/" "$corpus" >"$corpus.log" 2>&1; then
+    record "fuzz $name (${fuzz_seconds}s from $seeds seeds)" 1 0
   else
     tail -40 "$corpus.log"
+    echo "the finding is kept in $artifacts"
     record "fuzz $name" 0 1
   fi
   rm -rf "$corpus" "$corpus.log"

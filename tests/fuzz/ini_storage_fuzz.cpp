@@ -1,7 +1,9 @@
-// Loads arbitrary bytes as a manifest, in both modes and with reads cut
-// short, and checks what the store promises: every entry is yielded once,
-// no value holds a line end or NUL or exceeds the line limit, and each
-// value is found again under its key.
+// Loads arbitrary bytes as a manifest, in both modes, as bytes and through
+// the text codec of either family, with reads cut short, and checks what
+// the store promises: every entry is yielded once, no value holds a line
+// end or NUL, each value is found again under its key, a load fails only on
+// a name the codec refuses, on the NT family every value is UTF-8, and how
+// the file layer cuts its reads changes nothing.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -10,8 +12,11 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "fakes/fake_system.h"
 #include "support/ini_storage.h"
+#include "support/text.h"
 
 namespace {
 
@@ -70,29 +75,36 @@ void Check(bool condition) {
   if (!condition) std::abort();
 }
 
-}  // namespace
+enum class Codec { kNone, kNt, kNineX };
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
-  if (size == 0) return 0;
-  // The first byte picks the mode and the read size; the rest is the file.
-  const bool numbered = (bytes[0] & 1) != 0;
-  const std::size_t limit = 1 + (bytes[0] >> 1);
-  const std::string data(reinterpret_cast<const char*>(bytes + 1), size - 1);
+struct Loaded {
+  bool ok = false;
+  bool refused = false;
+  std::vector<std::string> values;  // in enumeration order
+};
 
+Loaded Load(const std::string& data, std::size_t limit, bool numbered, Codec codec) {
   OneFileSystem files(data, limit);
-  IniStorage store(files);
+  testing::FakeTextCodec text;
+  text.ansiProgram = codec == Codec::kNineX;
+  IniStorage store(files, codec == Codec::kNone ? nullptr : &text);
   store.SetFile("A:\\Files.id");
-  Check(store.Load(numbered));
+  Loaded loaded;
+  loaded.ok = store.Load(numbered);
+  loaded.refused = store.TextRefused();
+  Check(loaded.ok || (codec != Codec::kNone && loaded.refused));
 
   std::set<std::string> keys;
   std::string value;
-  std::size_t yielded = 0;
   store.BeginEnum();
   while (store.NextValue(value)) {
-    ++yielded;
-    Check(!value.empty() && value.size() <= IniStorage::kMaxLineLength);
+    loaded.values.push_back(value);
+    // An ANSI byte takes at most three bytes in UTF-8.
+    const std::size_t longest = IniStorage::kMaxLineLength * (codec == Codec::kNone ? 1 : 3);
+    Check(!value.empty() && value.size() <= longest);
     Check(value.find('\n') == std::string::npos && value.find('\0') == std::string::npos);
     Check(value.find('\x1A') == std::string::npos);
+    Check(codec != Codec::kNt || IsValidUtf8(value));
     if (!numbered) {
       std::string key = value;
       std::string found;
@@ -100,12 +112,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
       Check(keys.insert(key).second);
     }
   }
-  Check(yielded == store.Count());
+  Check(loaded.values.size() == store.Count());
 
   // Loading the same bytes again changes nothing in keyed mode.
-  if (!numbered) {
+  if (!numbered && loaded.ok) {
     Check(store.Load(false));
-    Check(store.Count() == yielded);
+    Check(store.Count() == loaded.values.size());
+  }
+  return loaded;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
+  if (size == 0) return 0;
+  // The first byte picks the mode (bit 0), the codec (bits 1-2: none, the
+  // NT family, Windows 9x, none) and the read size (bits 3-7: 1 to 31
+  // bytes, or 0 for whole blocks); the rest is the file.
+  const bool numbered = (bytes[0] & 1) != 0;
+  const int codecBits = (bytes[0] >> 1) & 3;
+  const Codec codec = codecBits == 1 ? Codec::kNt : codecBits == 2 ? Codec::kNineX : Codec::kNone;
+  const std::size_t limit = bytes[0] >> 3;
+  const std::string data(reinterpret_cast<const char*>(bytes + 1), size - 1);
+
+  const Loaded cut = Load(data, limit == 0 ? SIZE_MAX : limit, numbered, codec);
+  if (limit != 0) {
+    const Loaded whole = Load(data, SIZE_MAX, numbered, codec);
+    Check(cut.ok == whole.ok && cut.refused == whole.refused && cut.values == whole.values);
   }
   return 0;
 }

@@ -10,6 +10,7 @@
 #include "fakes/test_packages.h"
 #include "tools/mkmst/run_mkmst.h"
 #include "tools/msitransform/generate.h"
+#include "tools/msitransform/summary_stream.h"
 
 namespace setup::msi {
 namespace {
@@ -301,6 +302,67 @@ TEST_F(TransformTest, MkmstRefusesWhatItCannotWriteAndWritesNothing) {
     in >> text;
     EXPECT_EQ(text, "before");
     EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()), 3);
+  }
+}
+
+// Held in a buffer of their own length, so that the sanitizer build sees a
+// read past the end.
+std::string FromHex(const std::string& hex) {
+  std::string bytes;
+  bytes.reserve(hex.size() / 2);
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+    bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  }
+  return bytes;
+}
+
+// The summary stream of the transform the fuzz target found: its section
+// lies in the last 8 bytes and has size 0, so a count of 2^24 pairs passed.
+const char kShortSectionFinding[] =
+    "FEFF0000268F000000268EFFFFFF1BFF000000000000000000FFFF1BE0859FF2F94F6810AB9108002B27B3D9"
+    "FF00000000000000000000268E0000FF0000000000000000000000000000268E0000FF000000000000000001"
+    "000000001700E120FF00FF2AFF0010000000FFFFFFFF010000000100000000FF00FF2AFF0010000000FFFFFF"
+    "FF0100000000000000000000001700E1207FBAFFFEFF00FF000000000000000000000000268E0000FF000000"
+    "0000000000000000000000268E0000FF000000000000000001000000001700E120FF00FF2AFF0010000000FF"
+    "FFFFFF0100000001000000001700E120FF00FF2AFF0010000000FFFFFFFF01000000000000000000000001";
+
+// Summary streams whose section does not hold what it declares are refused
+// without a read past their end.
+TEST(SummaryStreamTest, ASectionThatDoesNotHoldWhatItDeclaresIsRefused) {
+  TransformSummary written;
+  written.present = true;
+  written.templateText = "Intel;1033";
+  written.characterCount = 0x00020020;
+  const std::string stream = WriteSummaryStream(written);
+  // The section starts at 48 with its size and its count of properties.
+  auto section = [&](uint32_t size, uint32_t count) {
+    std::string bytes = stream.substr(0, 48);
+    for (uint32_t value : {size, count}) {
+      for (int i = 0; i < 4; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+    return bytes;
+  };
+  const struct {
+    const char* name;
+    std::string bytes;
+    bool read;
+  } rows[] = {
+      {"as written", stream, true},
+      {"a section of no properties", section(8, 0), true},
+      {"the fuzz target's finding: size 0, 2^24 properties", FromHex(kShortSectionFinding), false},
+      {"a size that leaves out the section's own header", section(4, 0), false},
+      {"more properties than the section holds", section(8, 1), false},
+      {"a size past the end of the stream", section(9, 0), false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    TransformSummary summary;
+    EXPECT_EQ(ReadSummaryStream(row.bytes, summary), row.read);
+    EXPECT_EQ(summary.present, row.read);
+    if (row.bytes == stream) {
+      EXPECT_EQ(summary.templateText, written.templateText);
+      EXPECT_EQ(summary.characterCount, written.characterCount);
+    }
   }
 }
 

@@ -84,7 +84,9 @@ bool ReadSummaryStream(const std::string& bytes, TransformSummary& summary) {
   size_t section = Get32(bytes, 44);
   if (section > bytes.size() || bytes.size() - section < 8) return false;
   size_t size = Get32(bytes, section), count = Get32(bytes, section + 4);
-  if (size > bytes.size() - section || count > (size - 8) / 8) return false;
+  // Below 8 the size does not cover the section's own header, and
+  // (size - 8) would wrap and let any count pass.
+  if (size < 8 || size > bytes.size() - section || count > (size - 8) / 8) return false;
   for (size_t i = 0; i < count; ++i) {
     uint32_t id = Get32(bytes, section + 8 + 8 * i);
     size_t at = section + Get32(bytes, section + 12 + 8 * i);
