@@ -86,9 +86,6 @@ class Handle {
   HANDLE h_;
 };
 
-using ::Utf8;
-std::string Utf8(const std::wstring& w) { return Utf8(w.data(), w.size()); }
-
 // A hung or blocked target must not hang the driver: every cross-process
 // send is bounded.
 const UINT kSendTimeoutMs = 3000;
