@@ -1,4 +1,4 @@
-// Writing and reading transforms with libgsf. A transform holds its own
+// Writing a transform with libgsf. A transform holds its own
 // string pool (_StringPool, _StringData), one stream per changed table
 // with its rows one after the other, one stream per binary cell it sets,
 // and its summary information. Each row starts with a 16-bit mask: low bit
@@ -10,13 +10,16 @@
 
 #include <unordered_map>
 
-#include "tools/msitransform/format_internal.h"
+#include "support/unicode.h"
+#include "tools/msitransform/codepage_converter.h"
+#include "tools/msitransform/gobject_ptr.h"
 #include "tools/msitransform/summary_stream.h"
+#include "tools/msitransform/transform_layout.h"
 
 namespace setup::msi {
 namespace {
 
-using namespace detail;
+using namespace layout;
 
 // The transform's strings: ids from 1 in order of first use.
 class PoolWriter {
@@ -33,7 +36,7 @@ class PoolWriter {
   uint32_t Id(const std::string& text) const { return text.empty() ? 0 : ids_.find(text)->second; }
   int StringBytes() const { return texts_.size() > 0xFFFF ? 3 : 2; }
   bool Serialize(int codepage, std::string& pool, std::string& data, std::string& error) const {
-    Converter converter(codepage, true);
+    CodepageConverter converter(codepage, true);
     if (!converter.Usable()) {
       error = "code page " + std::to_string(codepage) + " is not known here";
       return false;
@@ -130,7 +133,7 @@ class StorageWriter {
     return root_ && gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(root_.get()), kTransformClass);
   }
   bool Add(const std::string& utf8Name, const std::string& data) {
-    GPtr<GsfOutput> child(gsf_outfile_new_child(root_.get(), utf8Name.c_str(), FALSE));
+    GObjectPtr<GsfOutput> child(gsf_outfile_new_child(root_.get(), utf8Name.c_str(), FALSE));
     if (!child) return false;
     bool ok = gsf_output_write(child.get(), data.size(),
                                reinterpret_cast<const guint8*>(data.data())) != FALSE;
@@ -146,8 +149,8 @@ class StorageWriter {
   }
 
  private:
-  GPtr<GsfOutput> sink_;
-  GPtr<GsfOutfile> root_;
+  GObjectPtr<GsfOutput> sink_;
+  GObjectPtr<GsfOutfile> root_;
 };
 
 }  // namespace
@@ -202,7 +205,10 @@ bool WriteTransform(const Transform& transform, const std::string& path, std::st
   StorageWriter writer;
   if (!writer.Open(path, error)) return false;
   bool ok = true;
-  for (const auto& [name, data] : streams) ok = ok && writer.Add(Utf8Name(name), data);
+  for (const auto& [name, data] : streams) {
+    const std::optional<std::string> utf8 = Utf16ToUtf8(name);
+    ok = ok && utf8 && writer.Add(*utf8, data);
+  }
   if (transform.summary.present) {
     ok = ok && writer.Add(kSummaryStream, WriteSummaryStream(transform.summary));
   }
