@@ -69,6 +69,16 @@ int ExportedCodepage(LibmsiDatabase* db) {
 
 }  // namespace
 
+void QuietLibmsiLog() {
+  g_log_set_default_handler(
+      [](const gchar* domain, GLogLevelFlags level, const gchar* text, gpointer data) {
+        if ((level & (G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE)) == 0) {
+          g_log_default_handler(domain, level, text, data);
+        }
+      },
+      nullptr);
+}
+
 struct PackageReader::Database {
   GObjectPtr<LibmsiDatabase> handle;
 };
