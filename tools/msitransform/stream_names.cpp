@@ -7,7 +7,7 @@ namespace {
 
 constexpr char16_t kTablePrefix = 0x4840;
 
-int Digit(char c) {
+int Digit(char16_t c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
   if (c >= 'a' && c <= 'z') return c - 'a' + 36;
@@ -23,19 +23,18 @@ char DigitChar(int d) {
 
 }  // namespace
 
-// Names are ASCII in practice (table names, keys of binary rows); any
-// other character is kept as its UTF-8 bytes widened, which the installer
-// cannot pack either.
 std::u16string EncodeStreamName(const std::string& name, bool table) {
+  const std::optional<std::u16string> units = Utf8ToUtf16<std::u16string>(name);
+  if (!units) return std::u16string();
   std::u16string out;
   if (table) out += kTablePrefix;
-  for (size_t i = 0; i < name.size(); ++i) {
-    int a = Digit(name[i]);
+  for (size_t i = 0; i < units->size(); ++i) {
+    int a = Digit((*units)[i]);
     if (a < 0) {
-      out += static_cast<char16_t>(static_cast<unsigned char>(name[i]));
+      out += (*units)[i];
       continue;
     }
-    int b = i + 1 < name.size() ? Digit(name[i + 1]) : -1;
+    int b = i + 1 < units->size() ? Digit((*units)[i + 1]) : -1;
     if (b >= 0) {
       out += static_cast<char16_t>(0x3800 + a + (b << 6));
       ++i;

@@ -116,7 +116,9 @@ bool ReadTransform(const std::string& path, const Schemas& schemas, Transform& t
                    std::string& error);
 
 // The names of storage elements: table streams carry a prefix, and
-// characters of [0-9A-Za-z._] are packed two to a code unit.
+// characters of [0-9A-Za-z._] are packed two to a code unit; any other
+// character is kept as its UTF-16 units, as the installer does. Empty
+// when name is not UTF-8.
 std::u16string EncodeStreamName(const std::string& name, bool table);
 // The reverse; table is set when the name carries the table prefix. A
 // name that is not UTF-16 (an unpaired surrogate) decodes as "", which

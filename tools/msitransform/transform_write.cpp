@@ -171,10 +171,16 @@ bool WriteTransform(const Transform& transform, const std::string& path, std::st
       }
     }
   }
-  std::vector<std::pair<std::u16string, std::string>> streams(2);
-  streams[0].first = EncodeStreamName("_StringPool", true);
-  streams[1].first = EncodeStreamName("_StringData", true);
-  if (!pool.Serialize(transform.codepage, streams[0].second, streams[1].second, error)) {
+  // Each stream by its name as given (table streams carry the prefix).
+  struct Stream {
+    std::string name;
+    bool table = true;
+    std::string data;
+  };
+  std::vector<Stream> streams(2);
+  streams[0].name = "_StringPool";
+  streams[1].name = "_StringData";
+  if (!pool.Serialize(transform.codepage, streams[0].data, streams[1].data, error)) {
     return false;
   }
   for (const TableChange* table : all) {
@@ -185,30 +191,33 @@ bool WriteTransform(const Transform& transform, const std::string& path, std::st
       for (size_t i = 0; i < table->schema.size(); ++i) {
         if (IsBinary(table->schema[i].type) && Present(row, table->schema, i) &&
             !row.cells[i].null) {
-          streams.emplace_back(
-              EncodeStreamName(CellStreamName(table->table, table->schema, row.cells), false),
-              row.cells[i].text);
+          streams.push_back(
+              {CellStreamName(table->table, table->schema, row.cells), false, row.cells[i].text});
         }
       }
     }
-    streams.emplace_back(EncodeStreamName(table->table, true), std::move(data));
+    streams.push_back({table->table, true, std::move(data)});
   }
-  for (const auto& [name, data] : streams) {
-    // A storage element name holds 31 code units.
-    if (name.size() > 31) {
-      bool table = false;
-      error = "the stream name " + DecodeStreamName(name, table) + " is too long for a transform";
+  std::vector<std::string> stored;
+  for (const Stream& stream : streams) {
+    const std::u16string name = EncodeStreamName(stream.name, stream.table);
+    std::optional<std::string> utf8 = Utf16ToUtf8(name);
+    if (name.empty() || !utf8) {
+      error = "the stream name " + stream.name + " is not UTF-8";
       return false;
     }
+    // A storage element name holds 31 code units.
+    if (name.size() > 31) {
+      error = "the stream name " + stream.name + " is too long for a transform";
+      return false;
+    }
+    stored.push_back(std::move(*utf8));
   }
 
   StorageWriter writer;
   if (!writer.Open(path, error)) return false;
   bool ok = true;
-  for (const auto& [name, data] : streams) {
-    const std::optional<std::string> utf8 = Utf16ToUtf8(name);
-    ok = ok && utf8 && writer.Add(*utf8, data);
-  }
+  for (size_t i = 0; i < streams.size(); ++i) ok = ok && writer.Add(stored[i], streams[i].data);
   if (transform.summary.present) {
     ok = ok && writer.Add(kSummaryStream, WriteSummaryStream(transform.summary));
   }
