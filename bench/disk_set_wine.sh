@@ -22,10 +22,10 @@ if [[ ! -f $bench_build/build.ninja ]]; then
 fi
 cmake --build "$bench_build" --target mkdiskset >/dev/null
 mkdiskset=$bench_build/tools/mkdiskset/mkdiskset
-if [[ ! -f $win_build/SETUP.EXE || ! -f $win_build/tools/win32/uidriver.exe ]]; then
+if [[ ! -f $win_build/SETUP.EXE || ! -f $win_build/tests/tools/uidriver.exe ]]; then
   "$root/scripts/build.sh" "$SETUP_ARCH" >/dev/null
 fi
-uidriver=$win_build/tools/win32/uidriver.exe
+uidriver=$win_build/tests/tools/uidriver.exe
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/disk-set-wine-bench.XXXXXX")
 xvfb_pid=

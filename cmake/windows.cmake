@@ -1,5 +1,5 @@
 # Windows build (MinGW-w64): SETUP.EXE, the tests of the Win32 layer run
-# under Wine, and (tools/win32) the Win32 test tools.
+# under Wine, and (tests/tools) the Win32 test tools.
 enable_language(RC)
 
 # What every Win32 program of the project is built and linked with: the

@@ -62,7 +62,7 @@ echo "demo: running $(winpath "$medium")\\SETUP.EXE /s"
 # Output into a file, not a pipe: Wine's server outlives the run and would
 # keep a pipe open.
 set +e
-timeout 400 "$WINE" "$build/tools/win32/uidriver.exe" -t 300 run --answer OK \
+timeout 400 "$WINE" "$build/tests/tools/uidriver.exe" -t 300 run --answer OK \
   --cwd "$(winpath "$medium")" --exit-file "$(winpath "$work/exit")" \
   "$(winpath "$medium/SETUP.EXE")" /s </dev/null >"$work/run.out" 2>&1
 set -e

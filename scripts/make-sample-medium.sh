@@ -18,7 +18,7 @@ out=${1:?usage: make-sample-medium.sh OUTDIR [win32|win64]}
 [[ -n ${2:-} ]] && SETUP_ARCH=$2
 wine_select
 build=${SETUP_BUILD_DIR:-$root/build}/$SETUP_ARCH
-for f in SETUP.EXE tools/win32/bootprog.exe; do
+for f in SETUP.EXE tests/tools/bootprog.exe; do
   [[ -f $build/$f ]] || { echo "make-sample-medium: $build/$f missing; run scripts/build.sh $SETUP_ARCH" >&2; exit 1; }
 done
 mkmst=${SETUP_BUILD_DIR:-$root/build}/native/tools/mkmst/mkmst
@@ -39,7 +39,7 @@ cp "$builds/en-US.msi" "$out/Product.msi"
 "$mkmst" "$out/Product.msi" "$builds/fr-FR.msi" "$out/0012_l.mst"
 
 mkdir -p "$out/Bootstrap/Msi/WinNT" "$out/Bootstrap/Msi/Win9X"
-cp "$build/tools/win32/bootprog.exe" "$out/Bootstrap/prereq.exe"
-cp "$build/tools/win32/bootprog.exe" "$out/Bootstrap/Msi/WinNT/engine_update.exe"
-cp "$build/tools/win32/bootprog.exe" "$out/Bootstrap/Msi/Win9X/engine_update.exe"
+cp "$build/tests/tools/bootprog.exe" "$out/Bootstrap/prereq.exe"
+cp "$build/tests/tools/bootprog.exe" "$out/Bootstrap/Msi/WinNT/engine_update.exe"
+cp "$build/tests/tools/bootprog.exe" "$out/Bootstrap/Msi/Win9X/engine_update.exe"
 echo "sample medium in $out ($SETUP_ARCH)"

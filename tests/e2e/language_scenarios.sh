@@ -33,24 +33,30 @@ wine_applies() {
 
 codepage_of() { tr -d '\r' <"$1/codepage" | awk -F'\t' '$2 == "_ForceCodepage" {print $1}'; }
 
-# A pair that changes more than strings: a binary cell updated, binary and
-# UIText rows inserted and deleted, a table added and one dropped.
+# A pair that changes more than strings: binary cells updated (one under a
+# key outside ASCII, whose stream msi.dll names by its UTF-16 characters),
+# binary and UIText rows inserted and deleted, a table added and one dropped.
 build_rows_pair() {
   local b=$dir/rows-base l=$dir/rows-localized
   mkdir -p "$b/Binary" "$l/Binary"
   printf 'logo, first edition' >"$b/Binary/logo.bin"
   printf 'an icon that goes' >"$b/Binary/gone.bin"
   printf 'logo, second edition, longer' >"$l/Binary/logo.bin"
+  printf 'Bild, alt' >"$b/Binary/bild.bin"
+  printf 'Bild, neu' >"$l/Binary/bild.bin"
   printf 'an icon that comes' >"$l/Binary/new.bin"
-  printf 'Name\tData\ns72\tv0\nBinary\tName\nLogo\tlogo.bin\nGone\tgone.bin\n' >"$b/Binary.idt"
-  printf 'Name\tData\ns72\tv0\nBinary\tName\nLogo\tlogo.bin\nNew\tnew.bin\n' >"$l/Binary.idt"
+  printf 'Name\tData\ns72\tv0\nBinary\tName\nLogo\tlogo.bin\nGone\tgone.bin\nBild_\xc3\xa4\tbild.bin\n' \
+    >"$b/Binary.idt"
+  printf 'Name\tData\ns72\tv0\nBinary\tName\nLogo\tlogo.bin\nNew\tnew.bin\nBild_\xc3\xa4\tbild.bin\n' \
+    >"$l/Binary.idt"
   printf 'Key\tValue\ns72\tI2\nLegacy\tKey\nold\t1\n' >"$b/Legacy.idt"
+  printf '\n\n1252\t_ForceCodepage\n' | tee "$b/_ForceCodepage.idt" >"$l/_ForceCodepage.idt"
   printf 'Key\tCount\tNote\ns72\tI4\tL255\nExtra\tKey\none\t1\teins\ntwo\t\tzwei\n' >"$l/Extra.idt"
   cp "$work/pkgs/std.msi" "$dir/rows-base.msi"
   cp "$work/pkgs/std.msi" "$dir/rows.msi"
   # msibuild finds a binary cell's file relative to its working folder.
-  (cd "$b" && msibuild "$dir/rows-base.msi" -i Binary.idt -i Legacy.idt) &&
-    (cd "$l" && msibuild "$dir/rows.msi" -i Binary.idt -i Extra.idt) &&
+  (cd "$b" && msibuild "$dir/rows-base.msi" -i _ForceCodepage.idt -i Binary.idt -i Legacy.idt) &&
+    (cd "$l" && msibuild "$dir/rows.msi" -i _ForceCodepage.idt -i Binary.idt -i Extra.idt) &&
     msibuild "$dir/rows.msi" \
       -q "DELETE FROM \`UIText\` WHERE \`Key\` = 'Lang0012'" \
       -q "INSERT INTO \`UIText\` (\`Key\`, \`Text\`) VALUES ('Lang0010', 'Espanol')" \

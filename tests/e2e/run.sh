@@ -1,7 +1,7 @@
 #!/bin/bash
 # End-to-end tests: the real SETUP.EXE under Wine, against real packages
 # built with wixl/msibuild and Wine's real msiexec, driven through its windows
-# by tools/win32/uidriver the way a person would see and answer them.
+# by tests/tools/uidriver the way a person would see and answer them.
 #
 # Usage: tests/e2e/run.sh            (all scenarios)
 #        SETUP_E2E_ONLY=regex tests/e2e/run.sh
@@ -49,7 +49,7 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 build=${SETUP_BUILD_DIR:-$root/build}/$SETUP_ARCH
-tools=$build/tools/win32
+tools=$build/tests/tools
 # The transforms of the test media are made by the native mkmst.
 mkmst=${SETUP_BUILD_DIR:-$root/build}/native/tools/mkmst/mkmst
 if [[ ${SETUP_E2E_SKIP_BUILD:-0} != 1 ]]; then

@@ -25,7 +25,7 @@ PLANTED_DLLS=(comctl32 uxtheme dwmapi msi cabinet bcrypt crypt32 dbghelp imagehl
   odbccp32 sxs mpr ws2_32 wininet urlmon wintrust)
 
 # A DLL of each name beside SETUP.EXE that logs "planted|NAME.dll" when
-# loaded (tools/win32/planted.c), with Windows' search order forced for each
+# loaded (tests/tools/planted.c), with Windows' search order forced for each
 # name (Wine otherwise prefers its builtin DLLs whatever lies in the folder).
 # The direct route must load none of them and install the product.
 sc_planted_dlls_not_loaded() {

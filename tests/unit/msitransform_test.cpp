@@ -174,6 +174,20 @@ std::vector<PairRow> Pairs() {
                     {"Logo", std::string("\0\1\2", 3)}};
        },
        "Binary insert Logo\nBinary update Banner\n"},
+      // The installer names a cell's stream by the key's UTF-16 characters
+      // (U+0153 is no 'S', whose byte it ends in).
+      {"binary streams under keys outside ASCII",
+       [](PackageSpec& b, PackageSpec& l) {
+         b.blobs = {{"Bild_\u00e4", "alt"}};
+         l.blobs = {{"Bild_\u00e4", "neu"}, {"Logo_\u0153", "x"}};
+       },
+       "Binary insert Logo_\u0153\nBinary update Bild_\u00e4\n"},
+      {"a binary stream under a key outside the BMP (code page 65001)",
+       [](PackageSpec& b, PackageSpec& l) {
+         b.codepage = l.codepage = 65001;
+         l.blobs = {{"Logo_\U0001F600", "x"}};
+       },
+       "Binary insert Logo_\U0001F600\n"},
       {"code page 1252 to 932",
        [&](PackageSpec& b, PackageSpec& l) {
          feature(b, "Everything", 2);
@@ -255,6 +269,33 @@ TEST_F(TransformTest, APoolOfMoreThan65535StringsIsReadBackWithThreeByteReferenc
   EXPECT_EQ(read.tables[0].schema, schema);
   ASSERT_EQ(read.tables[0].rows.size(), written.tables[0].rows.size());
   EXPECT_EQ(read.tables[0].rows.back().cells, written.tables[0].rows.back().cells);
+}
+
+// What a transform cannot hold: a string outside its code page, a stream
+// name past the 31 code units of a storage element or not in UTF-8.
+TEST_F(TransformTest, WriteTransformRefusesWhatATransformCannotHold) {
+  const Schema schema = {{"Key", kTypeKey | kTypeString | kTypeValid | 72},
+                         {"Data", kTypeNullable | kTypeString | kTypeValid}};  // binary
+  struct Refusal {
+    const char* name;
+    std::string table, key;
+    const char* message;
+  } rows[] = {
+      {"a string outside the code page", "T", "\u3042", "cannot be written in code page 1252"},
+      {"a table name of 31 units after the prefix", std::string(61, 'T'), "k", "too long"},
+      {"a cell's stream name of 32 units", "T", std::string(31, '-'), "too long"},
+      {"a table name that is not UTF-8", "T\xFF", "k", "is not UTF-8"},
+  };
+  for (const Refusal& row : rows) {
+    SCOPED_TRACE(row.name);
+    Transform transform;
+    transform.codepage = 1252;
+    transform.tables.push_back(
+        {row.table, schema, {{RowAction::kInsert, 0, {{false, 0, row.key}, {false, 0, "data"}}}}});
+    std::string error;
+    EXPECT_FALSE(WriteTransform(transform, Path("t.mst"), error));
+    EXPECT_NE(error.find(row.message), std::string::npos) << error;
+  }
 }
 
 // What mkmst refuses: nothing is written, and OUT is left as it was.

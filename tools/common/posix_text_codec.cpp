@@ -1,6 +1,7 @@
 #include "tools/common/posix_text_codec.h"
 
 #include "support/text.h"
+#include "support/unicode.h"
 
 namespace setup::tools {
 namespace {
@@ -16,22 +17,13 @@ constexpr char16_t kHighControls[32] = {
 }  // namespace
 
 std::optional<std::string> PosixTextCodec::FromAnsi(const std::string& text) {
-  std::string result;
+  std::u16string units;
+  units.reserve(text.size());
   for (char c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    const char16_t value = byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : byte;
-    if (value < 0x80) {
-      result += static_cast<char>(value);
-    } else if (value < 0x800) {
-      result += static_cast<char>(0xC0 | (value >> 6));
-      result += static_cast<char>(0x80 | (value & 0x3F));
-    } else {
-      result += static_cast<char>(0xE0 | (value >> 12));
-      result += static_cast<char>(0x80 | ((value >> 6) & 0x3F));
-      result += static_cast<char>(0x80 | (value & 0x3F));
-    }
+    units += byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : byte;
   }
-  return result;
+  return Utf16ToUtf8(units);
 }
 
 std::optional<std::string> PosixTextCodec::FromUtf8(const std::string& text) {

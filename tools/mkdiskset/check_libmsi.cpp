@@ -9,6 +9,7 @@
 #include "tools/mkdiskset/check.h"
 #include "tools/mkdiskset/check_transform.h"
 #include "tools/msitransform/gobject_ptr.h"
+#include "tools/msitransform/package.h"
 
 namespace fs = std::filesystem;
 
@@ -178,15 +179,7 @@ class LibmsiPackageAccess : public PackageAccess {
 }  // namespace
 
 std::unique_ptr<PackageAccess> MakeLibmsiPackageAccess() {
-  // libmsi also warns on stderr about what it reports as an error (a table
-  // or stream that is not there); the report says it once.
-  g_log_set_default_handler(
-      [](const gchar* domain, GLogLevelFlags level, const gchar* text, gpointer data) {
-        if ((level & (G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE)) == 0) {
-          g_log_default_handler(domain, level, text, data);
-        }
-      },
-      nullptr);
+  msi::QuietLibmsiLog();
   return std::make_unique<LibmsiPackageAccess>();
 }
 

@@ -1,3 +1,7 @@
+// The medium a set is made from. ListMedium turns its folder into the
+// manifest's entries and refuses the names, sizes and files a disk set
+// cannot carry; AcceptForFloppyRoute refuses what the floppy route (and,
+// for images, a FAT file system) could not install.
 #include <algorithm>
 #include <cctype>
 #include <system_error>

@@ -1,6 +1,5 @@
 #include "tools/mkmst/run_mkmst.h"
 
-#include <glib.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -16,18 +15,6 @@ namespace fs = std::filesystem;
 constexpr char kUsage[] =
     "usage: mkmst BASE.msi LOCALIZED.msi OUT.mst\n"
     "  writes the transform that turns BASE into LOCALIZED\n";
-
-// libmsi logs what it also returns as an error (a stream that is not
-// there); the command reports errors once, itself.
-void QuietLibraries() {
-  g_log_set_default_handler(
-      [](const gchar* domain, GLogLevelFlags level, const gchar* text, gpointer data) {
-        if ((level & (G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE)) == 0) {
-          g_log_default_handler(domain, level, text, data);
-        }
-      },
-      nullptr);
-}
 
 bool SameFile(const fs::path& a, const fs::path& b) {
   std::error_code ignored;
@@ -47,7 +34,7 @@ int RunMkmst(const std::vector<std::string>& arguments, std::ostream& out, std::
     err << "mkmst: " << output.string() << " is one of the packages; refusing to overwrite it\n";
     return 2;
   }
-  QuietLibraries();
+  msi::QuietLibmsiLog();
   msi::PackageReader base, localized;
   std::string error;
   if (!base.Open(arguments[0], error)) {

@@ -12,9 +12,6 @@
 namespace setup::msi {
 namespace {
 
-template <typename T>
-using GPtr = GObjectPtr<T>;
-
 std::string TakeError(GError* error, const std::string& fallback) {
   std::string text = error != nullptr ? error->message : fallback;
   if (error != nullptr) g_error_free(error);
@@ -31,13 +28,13 @@ std::string TakeString(gchar* text) {
 template <typename Each>
 bool Query(LibmsiDatabase* db, const std::string& sql, Each each, std::string& error) {
   GError* failure = nullptr;
-  GPtr<LibmsiQuery> query(libmsi_query_new(db, sql.c_str(), &failure));
+  GObjectPtr<LibmsiQuery> query(libmsi_query_new(db, sql.c_str(), &failure));
   if (!query || !libmsi_query_execute(query.get(), nullptr, &failure)) {
     error = TakeError(failure, "libmsi cannot run " + sql);
     return false;
   }
   for (;;) {
-    GPtr<LibmsiRecord> record(libmsi_query_fetch(query.get(), &failure));
+    GObjectPtr<LibmsiRecord> record(libmsi_query_fetch(query.get(), &failure));
     if (!record) break;
     if (!each(record.get())) return false;
   }
@@ -48,7 +45,7 @@ bool Query(LibmsiDatabase* db, const std::string& sql, Each each, std::string& e
 }
 
 bool ReadStream(LibmsiRecord* record, guint field, std::string& data) {
-  GPtr<GInputStream> stream(libmsi_record_get_stream(record, field));
+  GObjectPtr<GInputStream> stream(libmsi_record_get_stream(record, field));
   if (!stream) return false;
   char buffer[65536];
   for (;;) {
@@ -72,8 +69,18 @@ int ExportedCodepage(LibmsiDatabase* db) {
 
 }  // namespace
 
+void QuietLibmsiLog() {
+  g_log_set_default_handler(
+      [](const gchar* domain, GLogLevelFlags level, const gchar* text, gpointer data) {
+        if ((level & (G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE)) == 0) {
+          g_log_default_handler(domain, level, text, data);
+        }
+      },
+      nullptr);
+}
+
 struct PackageReader::Database {
-  GPtr<LibmsiDatabase> handle;
+  GObjectPtr<LibmsiDatabase> handle;
 };
 
 PackageReader::PackageReader() : db_(std::make_unique<Database>()) {}
@@ -81,7 +88,7 @@ PackageReader::~PackageReader() = default;
 
 bool PackageReader::Open(const std::string& path, std::string& error) {
   GError* failure = nullptr;
-  GPtr<LibmsiDatabase> db(
+  GObjectPtr<LibmsiDatabase> db(
       libmsi_database_new(path.c_str(), LIBMSI_DB_FLAGS_READONLY, nullptr, &failure));
   if (!db) {
     error = TakeError(failure, "libmsi cannot open it");
@@ -111,7 +118,7 @@ bool PackageReader::Open(LibmsiDatabase* opened, std::string& error) {
     for (auto& [number, column] : numbered) schema.push_back(column);
   }
 
-  GPtr<LibmsiSummaryInfo> summary(libmsi_summary_info_new(db, 0, nullptr));
+  GObjectPtr<LibmsiSummaryInfo> summary(libmsi_summary_info_new(db, 0, nullptr));
   // An unset property's string is not to be read.
   const gchar* templateText =
       summary && libmsi_summary_info_get_property_type(summary.get(), LIBMSI_PROPERTY_TEMPLATE,

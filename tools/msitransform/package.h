@@ -20,6 +20,12 @@ struct Table {
   std::vector<Row> rows;
 };
 
+// libmsi also logs on stderr what it returns as an error (a table or
+// stream that is not there). A tool that reports each error itself calls
+// this before it opens a package: from then on the process drops the
+// warnings, critical warnings and messages of every log domain.
+void QuietLibmsiLog();
+
 class PackageReader {
  public:
   PackageReader();

@@ -1,4 +1,5 @@
-// Storage element names, code pages, and the names of rows and binary cells.
+// Storage element names, and the names and keys of rows.
+#include "support/unicode.h"
 #include "tools/msitransform/transform.h"
 
 namespace setup::msi {
@@ -6,7 +7,7 @@ namespace {
 
 constexpr char16_t kTablePrefix = 0x4840;
 
-int Digit(char c) {
+int Digit(char16_t c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
   if (c >= 'a' && c <= 'z') return c - 'a' + 36;
@@ -20,34 +21,20 @@ char DigitChar(int d) {
   return kDigits[d];
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 }  // namespace
 
-// Names are ASCII in practice (table names, keys of binary rows); any
-// other character is kept as its UTF-8 bytes widened, which the installer
-// cannot pack either.
 std::u16string EncodeStreamName(const std::string& name, bool table) {
+  const std::optional<std::u16string> units = Utf8ToUtf16<std::u16string>(name);
+  if (!units) return std::u16string();
   std::u16string out;
   if (table) out += kTablePrefix;
-  for (size_t i = 0; i < name.size(); ++i) {
-    int a = Digit(name[i]);
+  for (size_t i = 0; i < units->size(); ++i) {
+    int a = Digit((*units)[i]);
     if (a < 0) {
-      out += static_cast<char16_t>(static_cast<unsigned char>(name[i]));
+      out += (*units)[i];
       continue;
     }
-    int b = i + 1 < name.size() ? Digit(name[i + 1]) : -1;
+    int b = i + 1 < units->size() ? Digit((*units)[i + 1]) : -1;
     if (b >= 0) {
       out += static_cast<char16_t>(0x3800 + a + (b << 6));
       ++i;
@@ -59,22 +46,22 @@ std::u16string EncodeStreamName(const std::string& name, bool table) {
 }
 
 std::string DecodeStreamName(const std::u16string& name, bool& table) {
-  std::string out;
+  std::u16string units;
   size_t start = 0;
   table = !name.empty() && name[0] == kTablePrefix;
   if (table) start = 1;
   for (size_t i = start; i < name.size(); ++i) {
     char16_t c = name[i];
     if (c >= 0x3800 && c < 0x4800) {
-      out += DigitChar((c - 0x3800) & 0x3F);
-      out += DigitChar(((c - 0x3800) >> 6) & 0x3F);
+      units += DigitChar((c - 0x3800) & 0x3F);
+      units += DigitChar(((c - 0x3800) >> 6) & 0x3F);
     } else if (c >= 0x4800 && c < 0x4840) {
-      out += DigitChar(c - 0x4800);
+      units += DigitChar(c - 0x4800);
     } else {
-      AppendUtf8(out, c);
+      units += c;
     }
   }
-  return out;
+  return Utf16ToUtf8(units).value_or(std::string());
 }
 
 std::string CellStreamName(const std::string& table, const Schema& schema, const Row& row) {
@@ -102,12 +89,6 @@ std::string RowKey(const Schema& schema, const Row& row) {
     }
   }
   return key;
-}
-
-std::string CodepageName(int codepage) {
-  if (codepage == 0) return "";
-  if (codepage == 65001) return "UTF-8";
-  return "CP" + std::to_string(codepage);
 }
 
 }  // namespace setup::msi

@@ -116,9 +116,13 @@ bool ReadTransform(const std::string& path, const Schemas& schemas, Transform& t
                    std::string& error);
 
 // The names of storage elements: table streams carry a prefix, and
-// characters of [0-9A-Za-z._] are packed two to a code unit.
+// characters of [0-9A-Za-z._] are packed two to a code unit; any other
+// character is kept as its UTF-16 units, as the installer does. Empty
+// when name is not UTF-8.
 std::u16string EncodeStreamName(const std::string& name, bool table);
-// The reverse; table is set when the name carries the table prefix.
+// The reverse; table is set when the name carries the table prefix. A
+// name that is not UTF-16 (an unpaired surrogate) decodes as "", which
+// names no table and no cell.
 std::string DecodeStreamName(const std::u16string& name, bool& table);
 
 // The name of a binary cell's stream: the table and the row's keys.
@@ -126,9 +130,5 @@ std::string CellStreamName(const std::string& table, const Schema& schema, const
 
 // A row's primary key as one string, for hash maps (unique per key).
 std::string RowKey(const Schema& schema, const Row& row);
-
-// The iconv name of an installer code page ("" for code page 0, which
-// holds ASCII only).
-std::string CodepageName(int codepage);
 
 }  // namespace setup::msi

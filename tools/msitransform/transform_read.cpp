@@ -10,13 +10,15 @@
 #include <map>
 #include <unordered_map>
 
-#include "tools/msitransform/format_internal.h"
+#include "tools/msitransform/codepage_converter.h"
+#include "tools/msitransform/gobject_ptr.h"
 #include "tools/msitransform/summary_stream.h"
+#include "tools/msitransform/transform_layout.h"
 
 namespace setup::msi {
 namespace {
 
-using namespace detail;
+using namespace layout;
 
 std::string FormatGuid(const guint8* b) {
   char text[40];
@@ -36,13 +38,13 @@ struct Storage {
 
 bool ReadStorage(const std::string& path, Storage& storage, std::string& error) {
   GError* failure = nullptr;
-  GPtr<GsfInput> input(gsf_input_stdio_new(path.c_str(), &failure));
+  GObjectPtr<GsfInput> input(gsf_input_stdio_new(path.c_str(), &failure));
   if (!input) {
     error = failure != nullptr ? failure->message : "cannot be opened";
     if (failure != nullptr) g_error_free(failure);
     return false;
   }
-  GPtr<GsfInfile> root(gsf_infile_msole_new(input.get(), &failure));
+  GObjectPtr<GsfInfile> root(gsf_infile_msole_new(input.get(), &failure));
   if (!root) {
     if (failure != nullptr) g_error_free(failure);
     error = "not a structured storage file, or a damaged one";
@@ -57,7 +59,7 @@ bool ReadStorage(const std::string& path, Storage& storage, std::string& error) 
   int count = gsf_infile_num_children(root.get());
   for (int i = 0; i < count; ++i) {
     const char* utf8 = gsf_infile_name_by_index(root.get(), i);
-    GPtr<GsfInput> child(gsf_infile_child_by_index(root.get(), i));
+    GObjectPtr<GsfInput> child(gsf_infile_child_by_index(root.get(), i));
     if (utf8 == nullptr || !child || gsf_infile_num_children(GSF_INFILE(child.get())) >= 0) {
       continue;  // a sub-storage: transforms hold none the installer reads
     }
@@ -111,7 +113,7 @@ bool ReadPool(const Storage& storage, Pool& pool, std::string& error) {
     pool.stringBytes = (header & 0x80000000u) != 0 ? 3 : 2;
     pool.codepage = static_cast<int>(header & 0x7FFFFFFF);
   }
-  Converter converter(pool.codepage, false);
+  CodepageConverter converter(pool.codepage, false);
   if (!converter.Usable()) {
     error = "its code page " + std::to_string(pool.codepage) + " is not known here";
     return false;

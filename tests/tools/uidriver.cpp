@@ -55,39 +55,12 @@
 #include <string>
 #include <vector>
 
+#include "support/handles_win32.h"
 #include "utf8_text.h"
 
 namespace {
 
-class Handle {
- public:
-  explicit Handle(HANDLE h = nullptr) : h_(h) {}
-  ~Handle() { reset(); }
-  Handle(Handle&& o) noexcept : h_(o.release()) {}
-  Handle& operator=(Handle&& o) noexcept {
-    if (this != &o) reset(o.release());
-    return *this;
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  HANDLE get() const { return h_; }
-  bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-  HANDLE release() {
-    HANDLE h = h_;
-    h_ = nullptr;
-    return h;
-  }
-  void reset(HANDLE h = nullptr) {
-    if (valid()) CloseHandle(h_);
-    h_ = h;
-  }
-
- private:
-  HANDLE h_;
-};
-
-using ::Utf8;
-std::string Utf8(const std::wstring& w) { return Utf8(w.data(), w.size()); }
+using setup::win32::KernelHandle;
 
 // A hung or blocked target must not hang the driver: every cross-process
 // send is bounded.
@@ -371,25 +344,15 @@ void Dump(HWND w) {
   std::fflush(stdout);
 }
 
-// Polls until a matching dialog appears or the deadline passes.
-HWND WaitFor(const Filter& f, DWORD timeoutMs) {
+// Polls every pollMs until a matching dialog appears or the deadline
+// passes; a 1 ms poll catches what flashes by.
+HWND WaitFor(const Filter& f, DWORD timeoutMs, DWORD pollMs = 100) {
   DWORD start = GetTickCount();
   for (;;) {
     std::vector<HWND> found = FindDialogs(f);
     if (!found.empty()) return found.front();
     if (GetTickCount() - start >= timeoutMs) return nullptr;
-    Sleep(100);
-  }
-}
-
-// The same with a 1 ms poll, for what flashes by.
-HWND WaitForFast(const Filter& f, DWORD timeoutMs) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    std::vector<HWND> found = FindDialogs(f);
-    if (!found.empty()) return found.front();
-    if (GetTickCount() - start >= timeoutMs) return nullptr;
-    Sleep(1);
+    Sleep(pollMs);
   }
 }
 
@@ -404,7 +367,7 @@ double MsSince(const LARGE_INTEGER& t0) {
 // Waits for the dialog, dumps it, then follows it until it is gone (or the
 // timeout, counted from its appearance, passes).
 int Watch(const Filter& f, const std::vector<std::string>& ids, DWORD timeoutMs) {
-  HWND w = WaitForFast(f, timeoutMs);
+  HWND w = WaitFor(f, timeoutMs, 1);
   if (!w) {
     std::printf("timeout: no dialog \"%s\" after %lu s\n", f.caption.c_str(), timeoutMs / 1000);
     return 1;
@@ -595,7 +558,7 @@ int Run(const RunOptions& o, DWORD timeoutMs) {
     if (!o.exitFile.empty()) WriteTextFile(o.exitFile, "launch-failed\n");
     return 3;
   }
-  Handle process(pi.hProcess), thread(pi.hThread);
+  KernelHandle process(pi.hProcess), thread(pi.hThread);
   std::printf("run: started pid=%lu %s\n", pi.dwProcessId, cmd.c_str());
   std::fflush(stdout);
   if (!o.pidFile.empty()) WriteTextFile(o.pidFile, std::to_string(pi.dwProcessId) + "\n");
@@ -771,13 +734,13 @@ int main() {
       f.pid = pid;
       f.wantCaption = true;
       f.caption = rest[0];
-      if (!WaitForFast(f, timeoutMs)) {
+      if (!WaitFor(f, timeoutMs, 1)) {
         std::printf("timeout: no dialog \"%s\" after %lu s\n", f.caption.c_str(), timeoutMs / 1000);
         return 1;
       }
     }
     // Opened before the close, so the end cannot be missed.
-    Handle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+    KernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
     for (;;) {
       if (HWND w = FindController(pid)) {
         std::printf("controller: %p\n", static_cast<void*>(w));

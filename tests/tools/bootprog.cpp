@@ -15,24 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "support/handles_win32.h"
 #include "utf8_text.h"
 
 namespace {
-
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE h) : h_(h) {}
-  ~FileHandle() {
-    if (valid()) CloseHandle(h_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return h_; }
-
- private:
-  HANDLE h_;
-};
 
 // ASCII letters only: enough for the names compared here.
 std::string Upper(std::string s) {
@@ -109,9 +95,9 @@ int main() {
     // Appends are atomic per write, and a retry covers a log that another
     // program of the same run holds open for a moment.
     for (int attempt = 0; attempt < 50; ++attempt) {
-      FileHandle f(CreateFileW(Wide(log).c_str(), FILE_APPEND_DATA,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
+      setup::win32::KernelHandle f(CreateFileW(Wide(log).c_str(), FILE_APPEND_DATA,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
       if (!f.valid()) {
         Sleep(20);
         continue;

@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "utf8_text.h"
+
 namespace {
 
 class MsiHandle {
@@ -75,17 +77,6 @@ class LocalArgs {
   int argc_ = 0;
   LPWSTR* argv_;
 };
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                              nullptr, nullptr);
-  if (n <= 0) return "<unconvertible>";
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr,
-                      nullptr);
-  return out;
-}
 
 // Tabs and line ends inside a value must not split the dump's fields.
 std::string Escaped(const std::string& value) {

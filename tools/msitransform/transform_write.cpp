@@ -1,4 +1,4 @@
-// Writing and reading transforms with libgsf. A transform holds its own
+// Writing a transform with libgsf. A transform holds its own
 // string pool (_StringPool, _StringData), one stream per changed table
 // with its rows one after the other, one stream per binary cell it sets,
 // and its summary information. Each row starts with a 16-bit mask: low bit
@@ -10,13 +10,16 @@
 
 #include <unordered_map>
 
-#include "tools/msitransform/format_internal.h"
+#include "support/unicode.h"
+#include "tools/msitransform/codepage_converter.h"
+#include "tools/msitransform/gobject_ptr.h"
 #include "tools/msitransform/summary_stream.h"
+#include "tools/msitransform/transform_layout.h"
 
 namespace setup::msi {
 namespace {
 
-using namespace detail;
+using namespace layout;
 
 // The transform's strings: ids from 1 in order of first use.
 class PoolWriter {
@@ -33,7 +36,7 @@ class PoolWriter {
   uint32_t Id(const std::string& text) const { return text.empty() ? 0 : ids_.find(text)->second; }
   int StringBytes() const { return texts_.size() > 0xFFFF ? 3 : 2; }
   bool Serialize(int codepage, std::string& pool, std::string& data, std::string& error) const {
-    Converter converter(codepage, true);
+    CodepageConverter converter(codepage, true);
     if (!converter.Usable()) {
       error = "code page " + std::to_string(codepage) + " is not known here";
       return false;
@@ -130,7 +133,7 @@ class StorageWriter {
     return root_ && gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(root_.get()), kTransformClass);
   }
   bool Add(const std::string& utf8Name, const std::string& data) {
-    GPtr<GsfOutput> child(gsf_outfile_new_child(root_.get(), utf8Name.c_str(), FALSE));
+    GObjectPtr<GsfOutput> child(gsf_outfile_new_child(root_.get(), utf8Name.c_str(), FALSE));
     if (!child) return false;
     bool ok = gsf_output_write(child.get(), data.size(),
                                reinterpret_cast<const guint8*>(data.data())) != FALSE;
@@ -146,8 +149,8 @@ class StorageWriter {
   }
 
  private:
-  GPtr<GsfOutput> sink_;
-  GPtr<GsfOutfile> root_;
+  GObjectPtr<GsfOutput> sink_;
+  GObjectPtr<GsfOutfile> root_;
 };
 
 }  // namespace
@@ -168,10 +171,16 @@ bool WriteTransform(const Transform& transform, const std::string& path, std::st
       }
     }
   }
-  std::vector<std::pair<std::u16string, std::string>> streams(2);
-  streams[0].first = EncodeStreamName("_StringPool", true);
-  streams[1].first = EncodeStreamName("_StringData", true);
-  if (!pool.Serialize(transform.codepage, streams[0].second, streams[1].second, error)) {
+  // Each stream by its name as given (table streams carry the prefix).
+  struct Stream {
+    std::string name;
+    bool table = true;
+    std::string data;
+  };
+  std::vector<Stream> streams(2);
+  streams[0].name = "_StringPool";
+  streams[1].name = "_StringData";
+  if (!pool.Serialize(transform.codepage, streams[0].data, streams[1].data, error)) {
     return false;
   }
   for (const TableChange* table : all) {
@@ -182,27 +191,33 @@ bool WriteTransform(const Transform& transform, const std::string& path, std::st
       for (size_t i = 0; i < table->schema.size(); ++i) {
         if (IsBinary(table->schema[i].type) && Present(row, table->schema, i) &&
             !row.cells[i].null) {
-          streams.emplace_back(
-              EncodeStreamName(CellStreamName(table->table, table->schema, row.cells), false),
-              row.cells[i].text);
+          streams.push_back(
+              {CellStreamName(table->table, table->schema, row.cells), false, row.cells[i].text});
         }
       }
     }
-    streams.emplace_back(EncodeStreamName(table->table, true), std::move(data));
+    streams.push_back({table->table, true, std::move(data)});
   }
-  for (const auto& [name, data] : streams) {
-    // A storage element name holds 31 code units.
-    if (name.size() > 31) {
-      bool table = false;
-      error = "the stream name " + DecodeStreamName(name, table) + " is too long for a transform";
+  std::vector<std::string> stored;
+  for (const Stream& stream : streams) {
+    const std::u16string name = EncodeStreamName(stream.name, stream.table);
+    std::optional<std::string> utf8 = Utf16ToUtf8(name);
+    if (name.empty() || !utf8) {
+      error = "the stream name " + stream.name + " is not UTF-8";
       return false;
     }
+    // A storage element name holds 31 code units.
+    if (name.size() > 31) {
+      error = "the stream name " + stream.name + " is too long for a transform";
+      return false;
+    }
+    stored.push_back(std::move(*utf8));
   }
 
   StorageWriter writer;
   if (!writer.Open(path, error)) return false;
   bool ok = true;
-  for (const auto& [name, data] : streams) ok = ok && writer.Add(Utf8Name(name), data);
+  for (size_t i = 0; i < streams.size(); ++i) ok = ok && writer.Add(stored[i], streams[i].data);
   if (transform.summary.present) {
     ok = ok && writer.Add(kSummaryStream, WriteSummaryStream(transform.summary));
   }

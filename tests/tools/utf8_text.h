@@ -24,3 +24,5 @@ inline std::string Utf8(const wchar_t* w, size_t count) {
   WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(count), &s[0], n, nullptr, nullptr);
   return s;
 }
+
+inline std::string Utf8(const std::wstring& w) { return Utf8(w.data(), w.size()); }
