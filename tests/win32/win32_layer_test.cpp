@@ -774,9 +774,44 @@ TEST(Win32Layer, ManifestCodec) {
       {"9x: a surrogate", false, true, "\xED\xA0\x80", std::nullopt},
       {"9x: ANSI kept", false, false, "Caf\xE9", std::string("Caf\xE9")},
   };
+  setup::win32::Win32TextCodec codec;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
-    setup::win32::Win32TextCodec codec(row.unicode);
+    // The codec converts into the form of the layer's mode.
+    ASSERT_EQ(setup::win32::ChooseTextMode(row.unicode), row.unicode);
     EXPECT_EQ(row.fromUtf8 ? codec.FromUtf8(row.in) : codec.FromAnsi(row.in), row.out);
+  }
+  setup::win32::ChooseTextMode();
+}
+
+// The one ANSI conversion pair, on a 1252 system: the strict form (the
+// manifest's names) refuses what the lossy one (the A functions' way, for
+// Widen and Narrow in the ANSI mode) substitutes.
+TEST(Win32Layer, AnsiConversions) {
+  if (GetACP() != 1252) GTEST_SKIP() << "needs code page 1252, the system has " << GetACP();
+  using setup::win32::Conversion;
+  struct Row {
+    const char* what;
+    Conversion conversion;
+    std::wstring units;
+    std::optional<std::string> ansi;
+  };
+  const Row rows[] = {
+      {"strict: in the code page", Conversion::Strict, L"Caf\x00E9 \x20AC", "Caf\xE9 \x80"},
+      {"lossy: in the code page", Conversion::Lossy, L"Caf\x00E9 \x20AC", "Caf\xE9 \x80"},
+      {"strict: empty", Conversion::Strict, L"", ""},
+      {"strict: no default character", Conversion::Strict, L"\x0416", std::nullopt},
+      {"lossy: the default character", Conversion::Lossy, L"\x0416", "?"},
+      {"strict: no best fit", Conversion::Strict, L"\x010D", std::nullopt},
+      {"lossy: the best fit", Conversion::Lossy, L"\x010D", "c"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    EXPECT_EQ(setup::win32::Utf16ToAnsi(row.units.data(), row.units.size(), row.conversion),
+              row.ansi);
+    // What the strict form gives names the same characters on the way back.
+    if (row.conversion == Conversion::Strict && row.ansi) {
+      EXPECT_TRUE(setup::win32::AnsiToUtf16(*row.ansi, Conversion::Strict) == row.units);
+    }
   }
 }
