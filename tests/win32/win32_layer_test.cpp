@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <new>
 #include <optional>
 #include <sstream>
@@ -467,6 +468,46 @@ TEST(Win32Layer, Dispatch) {
                                     &result, &text));
     EXPECT_EQ(result, setup::kDispErrorException);
     EXPECT_EQ(text, std::string("InstallProduct,PackagePath,PropertyValues"));
+  }
+  automation.UninitializeCom();
+}
+
+// True when call throws something that a handler of Base catches.
+template <typename Base>
+bool CaughtAs(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Base&) {
+    return true;
+  } catch (...) {
+    return false;
+  }
+  return false;
+}
+
+// Built without RTTI, as SETUP.EXE is: a handler of a base class still
+// catches what the layer and the library's throw helpers throw.
+TEST(Win32Layer, ExceptionsCaughtByTheirBaseClasses) {
+  setup::win32::ComAutomation automation;
+  automation.InitializeCom();
+  {
+    auto installer = automation.CreateInstallerObject();
+    ASSERT_TRUE(installer != nullptr);
+    struct Row {
+      const char* what;
+      bool (*caught)(const std::function<void()>&);
+      std::function<void()> call;
+    };
+    const Row rows[] = {
+        {"a failing automation call, as FrameworkException", CaughtAs<setup::FrameworkException>,
+         [&] { installer->OpenDatabase(Root() + "missing.msi", 0); }},
+        {"a string index past the end, as std::exception", CaughtAs<std::exception>,
+         [] { static_cast<void>(std::string("ab").at(2)); }},
+    };
+    for (const Row& row : rows) {
+      SCOPED_TRACE(row.what);
+      EXPECT_TRUE(row.caught(row.call));
+    }
   }
   automation.UninitializeCom();
 }
