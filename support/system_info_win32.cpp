@@ -1,6 +1,8 @@
 #include "support/system_info_win32.h"
 
 #include <windows.h>
+// (needs <windows.h> first)
+#include <ntsecapi.h>
 
 #include <cstring>
 #include <memory>
@@ -115,6 +117,35 @@ bool Win32SystemInfo::WindowStationVisible() {
     return true;
   }
   return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+// ADVAPI32 is loaded by its full path, as the program imports nothing of
+// it.
+uint32_t Win32SystemInfo::RandomNumber() {
+  const ModuleHandle advapi32 = LoadSystemLibrary("advapi32.dll");
+  const auto generate = SETUP_LOOK_UP(advapi32.get(), SystemFunction036);
+  uint32_t number = 0;
+  if (generate && generate(&number, sizeof(number))) return number;
+  return MixedNumber(++draws_);
+}
+
+uint32_t MixedNumber(uint32_t draw) {
+  LARGE_INTEGER counter = {};
+  ::QueryPerformanceCounter(&counter);
+  FILETIME now = {};
+  ::GetSystemTimeAsFileTime(&now);
+  const uint64_t parts[] = {
+      (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime,
+      (uint64_t{::GetCurrentProcessId()} << 32) | ::GetCurrentThreadId(),
+      static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&counter)),
+      draw,
+  };
+  uint64_t mixed = static_cast<uint64_t>(counter.QuadPart);
+  for (const uint64_t part : parts) {
+    mixed = (mixed ^ part) * 0x9E3779B97F4A7C15u;
+    mixed ^= mixed >> 29;
+  }
+  return static_cast<uint32_t>(mixed >> 32);
 }
 
 }  // namespace setup::win32

@@ -13,6 +13,7 @@
 #include <functional>
 #include <new>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "app/controller_messages.h"
 #include "app/controller_window_win32.h"
 #include "app/language_dialog_win32.h"
+#include "floppy/temp_space.h"
 #include "installer/dispatch_win32.h"
 #include "support/file_system_win32.h"
 #include "support/handles_win32.h"
@@ -375,6 +377,34 @@ TEST(Win32Layer, SystemInfo) {
   }
   if (hidden != nullptr) CloseWindowStation(hidden);
   EXPECT_TRUE(system.WindowStationVisible());
+}
+
+// The numbers of the extraction folders' names: from the system's
+// generator, and from the mix where a system has none; each differs from
+// the last. Two runs on the same folder get two folders.
+TEST(Win32Layer, RandomNumbers) {
+  setup::win32::Win32SystemInfo system;
+  struct Row {
+    const char* what;
+    std::function<uint32_t(uint32_t)> draw;
+  };
+  const Row rows[] = {
+      {"the system's generator", [&](uint32_t) { return system.RandomNumber(); }},
+      {"the mix", setup::win32::MixedNumber},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    std::set<uint32_t> drawn;
+    for (uint32_t draw = 1; draw <= 16; ++draw) drawn.insert(row.draw(draw));
+    EXPECT_EQ(drawn.size(), 16u);
+  }
+
+  setup::win32::Win32FileSystem files;
+  std::string first, second;
+  ASSERT_TRUE(setup::CreateExtractionFolder(files, system, Root(), first));
+  ASSERT_TRUE(setup::CreateExtractionFolder(files, system, Root(), second));
+  EXPECT_NE(first, second);
+  EXPECT_TRUE(files.RemoveFolder(first) && files.RemoveFolder(second));
 }
 
 // --- automation ----------------------------------------------------------
