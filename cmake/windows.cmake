@@ -57,6 +57,14 @@ endforeach()
 # which split it meets depends on unrelated code. One partition avoids it,
 # and costs nothing at this size.
 target_link_options(setup PRIVATE -flto-partition=one)
+# Link-time optimisation gives functions that only run destructors on the
+# way out the personality routine of its own language, C's. C++'s reads the
+# same tables and treats such functions alike, so it stands in and the C
+# one (with its unwind data) is not linked. 32-bit only: the 64-bit build
+# unwinds by SEH, through other routines.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  target_link_options(setup PRIVATE -Wl,--defsym,___gcc_personality_v0=___gxx_personality_v0)
+endif()
 include(${PROJECT_SOURCE_DIR}/cmake/pe_postlink.cmake)
 
 # GoogleTest from Debian's sources, built with the cross compiler for the
