@@ -516,7 +516,8 @@ bool CaughtAs(const std::function<void()>& call) {
 }
 
 // Built without RTTI, as SETUP.EXE is: a handler of a base class still
-// catches what the layer and the library's throw helpers throw.
+// catches what the layer and the library's throw helpers throw, and an
+// allocation failure stays a std::bad_alloc.
 TEST(Win32Layer, ExceptionsCaughtByTheirBaseClasses) {
   setup::win32::ComAutomation automation;
   automation.InitializeCom();
@@ -533,6 +534,8 @@ TEST(Win32Layer, ExceptionsCaughtByTheirBaseClasses) {
          [&] { installer->OpenDatabase(Root() + "missing.msi", 0); }},
         {"a string index past the end, as std::exception", CaughtAs<std::exception>,
          [] { static_cast<void>(std::string("ab").at(2)); }},
+        {"an array length past the limit, as std::bad_alloc", CaughtAs<std::bad_alloc>,
+         [] { static_cast<void>(std::allocator<int>().allocate(SIZE_MAX)); }},
     };
     for (const Row& row : rows) {
       SCOPED_TRACE(row.what);
