@@ -40,6 +40,20 @@ std::optional<FileVersion> ReadFileVersion(const Char* name, GetSize getSize, Ge
   return FileVersion{info->dwFileVersionMS, info->dwFileVersionLS};
 }
 
+// The queries of ModulePath and SystemFolder, as ReadText calls them.
+DWORD WINAPI ModuleFileNameA(DWORD capacity, LPSTR buffer) {
+  return ::GetModuleFileNameA(nullptr, buffer, capacity);
+}
+DWORD WINAPI ModuleFileNameW(DWORD capacity, LPWSTR buffer) {
+  return Wide().GetModuleFileNameW(nullptr, buffer, capacity);
+}
+DWORD WINAPI SystemDirectoryA(DWORD capacity, LPSTR buffer) {
+  return ::GetSystemDirectoryA(buffer, capacity);
+}
+DWORD WINAPI SystemDirectoryW(DWORD capacity, LPWSTR buffer) {
+  return Wide().GetSystemDirectoryW(buffer, capacity);
+}
+
 }  // namespace
 
 ModuleHandle LoadSystemLibrary(const char* name) {
@@ -72,19 +86,11 @@ std::optional<FileVersion> Win32SystemInfo::GetFileVersion(const std::string& pa
 }
 
 std::optional<std::string> Win32SystemInfo::ModulePath() {
-  return ReadText(
-      kModulePathCapacity,
-      [](DWORD capacity, char* buffer) { return ::GetModuleFileNameA(nullptr, buffer, capacity); },
-      [](DWORD capacity, wchar_t* buffer) {
-        return Wide().GetModuleFileNameW(nullptr, buffer, capacity);
-      });
+  return ReadText(kModulePathCapacity, ModuleFileNameA, ModuleFileNameW);
 }
 
 std::optional<std::string> Win32SystemInfo::SystemFolder() {
-  return ReadText(
-      kFolderCapacity,
-      [](DWORD capacity, char* buffer) { return ::GetSystemDirectoryA(buffer, capacity); },
-      [](DWORD capacity, wchar_t* buffer) { return Wide().GetSystemDirectoryW(buffer, capacity); });
+  return ReadText(kFolderCapacity, SystemDirectoryA, SystemDirectoryW);
 }
 
 OsVersion Win32SystemInfo::GetOsVersion() {

@@ -62,6 +62,15 @@ std::optional<std::string> ToAnsi(const wchar_t* text, std::size_t count, DWORD 
   return result;
 }
 
+template <typename Char, typename Query>
+std::optional<std::basic_string<Char>> ReadQuery(DWORD capacity, Query query) {
+  std::basic_string<Char> buffer(capacity, Char());
+  const DWORD length = query(capacity, &buffer[0]);
+  if (length == 0 || length >= capacity) return std::nullopt;
+  buffer.resize(length);
+  return buffer;
+}
+
 // The text a window holds, read with one form's functions.
 template <typename Char, typename Length, typename Get>
 std::basic_string<Char> WindowText(HWND window, Length length, Get get) {
@@ -134,6 +143,13 @@ std::optional<std::string> Narrow(const wchar_t* terminated) {
   std::size_t count = 0;
   while (terminated[count] != L'\0') ++count;
   return Narrow(terminated, count);
+}
+
+std::optional<std::string> ReadText(DWORD capacity, AnsiQuery ansi, WideQuery wide) {
+  if (!unicodeNames) return ReadQuery<char>(capacity, ansi);
+  const std::optional<std::wstring> text = ReadQuery<wchar_t>(capacity, wide);
+  if (!text) return std::nullopt;
+  return Narrow(text->data(), text->size());
 }
 
 bool FindNext(HANDLE search, FindData& data, bool current, DirectoryEntry& entry) {

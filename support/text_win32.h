@@ -152,28 +152,13 @@ Result WithNames(Result failed, Ansi ansi, Wide wide, const Names&... names) {
   return detail::CallWide(wide, units, std::index_sequence_for<Names...>());
 }
 
-namespace detail {
-template <typename Char, typename Query>
-std::optional<std::basic_string<Char>> ReadQuery(DWORD capacity, Query query) {
-  std::basic_string<Char> buffer(capacity, Char());
-  const DWORD length = query(capacity, &buffer[0]);
-  if (length == 0 || length >= capacity) return std::nullopt;
-  buffer.resize(length);
-  return buffer;
-}
-}  // namespace detail
-
 // A text that a query writes into a buffer of capacity characters, in the
-// program's form. The query (ansi or wide, called as query(capacity,
-// buffer)) answers the length without the terminator, or a larger one when
-// the text does not fit: nullopt then, and when it answers 0.
-template <typename Ansi, typename Wide>
-std::optional<std::string> ReadText(DWORD capacity, Ansi ansi, Wide wide) {
-  if (!UnicodeNames()) return detail::ReadQuery<char>(capacity, ansi);
-  const std::optional<std::wstring> text = detail::ReadQuery<wchar_t>(capacity, wide);
-  if (!text) return std::nullopt;
-  return Narrow(text->data(), text->size());
-}
+// program's form. The query (ansi in the ANSI mode, wide in the Unicode
+// one) answers the length without the terminator, or a larger one when the
+// text does not fit: nullopt then, and when it answers 0.
+using AnsiQuery = DWORD(WINAPI*)(DWORD capacity, LPSTR buffer);
+using WideQuery = DWORD(WINAPI*)(DWORD capacity, LPWSTR buffer);
+std::optional<std::string> ReadText(DWORD capacity, AnsiQuery ansi, WideQuery wide);
 
 // The data of a directory search, in the form of the current mode.
 union FindData {
