@@ -10,12 +10,13 @@
 //    fail): the strings hold the system's ANSI code page and go through the
 //    A functions; the code page's lead-byte test is installed for the
 //    double-byte searching and trimming.
-// Every operation below holds both paths, so its callers never ask for the
-// mode; only where the Windows structures themselves differ (find data,
-// STARTUPINFO, SHELLEXECUTEINFO, OPENFILENAME) does a caller pass one
-// function per form. Widen and Narrow convert between the current form and
-// UTF-16, over the one ANSI conversion pair of this layer; nothing else in
-// the program converts names.
+// Every operation below holds both paths. A caller hands WithNames or
+// ReadText the call of each form (with the form's own structure where they
+// differ: find data, STARTUPINFO, SHELLEXECUTEINFO) and never asks for the
+// mode, except to pick the form of OPENFILENAME and for the manifest codec,
+// which converts into the mode's form. Widen and Narrow convert between the
+// current form and UTF-16, over the one ANSI conversion pair of this layer;
+// nothing else in the program converts names.
 #pragma once
 
 #include <windows.h>
