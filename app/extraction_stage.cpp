@@ -25,7 +25,8 @@ bool ControllerDialog::RunExtractionStage() {
   // The run's own folder inside the accepted one: the files of the set are
   // copied there and removed with it at the end.
   acceptedFolder = tempFolder;
-  if (!CreateExtractionFolder(context_.services.files, acceptedFolder, extractionFolder)) {
+  if (!CreateExtractionFolder(context_.services.files, context_.services.system, acceptedFolder,
+                              extractionFolder)) {
     ReportFailure(9);
     return false;
   }

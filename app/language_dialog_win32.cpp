@@ -53,15 +53,7 @@ int Win32LanguageDialogView::AddLanguage(const std::string& name, const std::str
   // The list sorts its entries itself (CBS_SORT), by the system's collation
   // of the texts it holds: in the Unicode mode the UTF-16 names, so a name
   // in any script shows as the package stores it.
-  LRESULT index = CB_ERR;
-  if (UnicodeNames()) {
-    const std::optional<std::wstring> text = Widen(name);
-    if (!text) return CB_ERR;
-    index = Wide().sendMessage(::GetDlgItem(window_.get(), IDC_LANGUAGE_LIST), CB_ADDSTRING, 0,
-                               reinterpret_cast<LPARAM>(text->c_str()));
-  } else {
-    index = SendToList(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-  }
+  const LRESULT index = AddListEntry(::GetDlgItem(window_.get(), IDC_LANGUAGE_LIST), name);
   if (index < 0) return static_cast<int>(index);
   if (!code.empty()) {
     auto attached = std::make_unique<std::string>(code);

@@ -39,14 +39,9 @@ namespace {
 // import of either would keep the program from loading there.
 void RestrictDllSearch() {
   const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-  if (!kernel) return;
-  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-  using SetDllDirectoryFn = BOOL(WINAPI*)(LPCSTR);
-  const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-      reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  const auto setDefault = SETUP_LOOK_UP(kernel, SetDefaultDllDirectories);
   if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
-  const auto setDirectory = reinterpret_cast<SetDllDirectoryFn>(
-      reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDllDirectoryA")));
+  const auto setDirectory = SETUP_LOOK_UP(kernel, SetDllDirectoryA);
   if (setDirectory) setDirectory("");
 }
 
@@ -71,43 +66,17 @@ setup::win32::ModuleHandle LoadCommonControls() {
 // comctl32 4.00 (Windows 95 as shipped) has only InitCommonControls, which
 // registers the progress bar as well.
 void InitControls(HMODULE comctl) {
-  if (!comctl) return;
-  using InitFn = void(WINAPI*)();
-  using InitExFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-  const auto initEx = reinterpret_cast<InitExFn>(
-      reinterpret_cast<void*>(::GetProcAddress(comctl, "InitCommonControlsEx")));
+  const auto initEx = SETUP_LOOK_UP(comctl, InitCommonControlsEx);
   const INITCOMMONCONTROLSEX controls = {sizeof(controls),
                                          ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   if (initEx && initEx(&controls)) return;
-  const auto init = reinterpret_cast<InitFn>(
-      reinterpret_cast<void*>(::GetProcAddress(comctl, "InitCommonControls")));
+  const auto init = SETUP_LOOK_UP(comctl, InitCommonControls);
   if (init) init();
 }
 
 // An argument of the command line with no form in the program's strings
 // (an unpaired surrogate): the run cannot know what was asked.
 struct UnreadableArgument {};
-
-// The program's arguments as the C runtime splits its command line: the
-// Unicode one on the NT family, so that no character is lost.
-std::vector<std::string> ProgramArguments() {
-  if (!setup::win32::UnicodeNames()) return std::vector<std::string>(__argv, __argv + __argc);
-  int count = 0;
-  wchar_t** arguments = nullptr;
-  wchar_t** environment = nullptr;
-  int newMode = 0;
-  if (setup::win32::Wide().getMainArguments(&count, &arguments, &environment, 0, &newMode) < 0 ||
-      !arguments) {
-    throw UnreadableArgument{};
-  }
-  std::vector<std::string> result;
-  for (int i = 0; i < count; ++i) {
-    std::optional<std::string> argument = setup::win32::Narrow(arguments[i]);
-    if (!argument) throw UnreadableArgument{};
-    result.push_back(std::move(*argument));
-  }
-  return result;
-}
 
 }  // namespace
 
@@ -124,7 +93,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   setup::win32::Win32MessageBoxes boxes;
   setup::win32::ResourceStringCatalogue catalogue;
   setup::win32::ComAutomation automation;
-  setup::win32::Win32TextCodec text(setup::win32::UnicodeNames());
+  setup::win32::Win32TextCodec text;
   setup::Services services{files, processes, system, boxes, catalogue, automation, text};
   setup::SetupContext context(services);
   try {
@@ -135,7 +104,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     setup::win32::Win32WorkerThreads threads(window);
     setup::FloppyViews floppy{progressView, tempSpaceView, threads};
     setup::SetupApp app(context, window, languageView, &floppy);
-    return static_cast<int>(app.InitInstance(ProgramArguments()));
+    const std::optional<std::vector<std::string>> arguments = setup::win32::ProgramArguments();
+    if (!arguments) throw UnreadableArgument{};
+    return static_cast<int>(app.InitInstance(*arguments));
   } catch (...) {
     try {
       context.messages.ShowInternalError();

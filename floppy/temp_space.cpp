@@ -1,8 +1,6 @@
 #include "floppy/temp_space.h"
 
-#include <chrono>
 #include <optional>
-#include <random>
 
 #include "support/text.h"
 
@@ -10,28 +8,6 @@ namespace setup {
 namespace {
 
 constexpr int kExtractionFolderAttempts = 64;
-
-// Mixes the system's entropy with the clock and an address, because some
-// runtimes' random_device is deterministic; two runs started at once must
-// still pick different names most of the time, and CreateFolder settles
-// the rest.
-uint32_t SystemRandom() {
-  static thread_local std::mt19937 generator = [] {
-    uint32_t seed = 0;
-    try {
-      seed = std::random_device()();
-    } catch (...) {
-    }
-    int local = 0;
-    auto clock =
-        static_cast<uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
-    auto address = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&local));
-    std::seed_seq sequence{seed, static_cast<uint32_t>(clock), static_cast<uint32_t>(clock >> 32),
-                           static_cast<uint32_t>(address), static_cast<uint32_t>(address >> 32)};
-    return std::mt19937(sequence);
-  }();
-  return generator();
-}
 
 std::string HexDigits(uint32_t value, int digits) {
   static const char kHex[] = "0123456789ABCDEF";
@@ -101,14 +77,13 @@ bool CheckTempSpace(FileUtilities& fileUtils, Messages& messages, TempSpaceDialo
   return true;
 }
 
-bool CreateExtractionFolder(FileSystem& files, const std::string& parent, std::string& created,
-                            std::function<uint32_t()> nextRandom) {
-  if (!nextRandom) nextRandom = SystemRandom;
+bool CreateExtractionFolder(FileSystem& files, SystemInfo& system, const std::string& parent,
+                            std::string& created) {
   std::string base = WithOneTrailingBackslash(parent);
   for (int attempt = 0; attempt < kExtractionFolderAttempts; ++attempt) {
     // Eight characters, so the name also fits a file system without long
     // names.
-    std::string candidate = base + "ST" + HexDigits(nextRandom(), 6);
+    std::string candidate = base + "ST" + HexDigits(system.RandomNumber(), 6);
     if (files.CreateFolder(candidate) == CreateFolderResult::Created) {
       created = candidate + "\\";
       return true;

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "support/file_utils.h"
@@ -47,9 +46,9 @@ bool CheckTempSpace(FileUtilities& fileUtils, Messages& messages, TempSpaceDialo
 // Creates a new folder with a fresh name inside parent (which ends in '\')
 // for one run to extract into; an existing folder is never reused. True
 // with created holding the new folder's path and one trailing backslash;
-// false when no name could be created (created untouched). nextRandom
-// supplies the names' randomness; empty uses the system's.
-bool CreateExtractionFolder(FileSystem& files, const std::string& parent, std::string& created,
-                            std::function<uint32_t()> nextRandom = nullptr);
+// false when no name could be created (created untouched). The names come
+// from system.RandomNumber(), so that another program cannot guess them.
+bool CreateExtractionFolder(FileSystem& files, SystemInfo& system, const std::string& parent,
+                            std::string& created);
 
 }  // namespace setup

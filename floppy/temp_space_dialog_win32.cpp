@@ -72,14 +72,11 @@ INT_PTR Win32TempSpaceDialogView::HandleMessage(HWND window, UINT message, WPARA
 
 namespace {
 
-// Shows the system's file-open dialog (Dialog is OPENFILENAMEA or W) and
-// returns the chosen file in the program's form; nullopt when nothing was
-// chosen.
-template <typename Dialog, typename Char>
-std::optional<std::string> ChooseFile(HMODULE comdlg, const char* function) {
-  using GetOpenFileNameFn = BOOL(WINAPI*)(Dialog*);
-  const auto getOpenFileName = reinterpret_cast<GetOpenFileNameFn>(
-      reinterpret_cast<void*>(::GetProcAddress(comdlg, function)));
+// Shows the system's file-open dialog (Dialog is the form's OPENFILENAME)
+// and returns the chosen file in the program's form; nullopt when nothing
+// was chosen.
+template <typename Dialog, typename Char, typename GetOpenFileNameFn>
+std::optional<std::string> ChooseFile(GetOpenFileNameFn getOpenFileName) {
   if (!getOpenFileName) return std::nullopt;
   std::vector<Char> file(kFileBufferSize, Char());
   const char initial[] = "*.*";
@@ -116,9 +113,11 @@ void Win32TempSpaceDialogView::OnChange(HWND window) {
   const ModuleHandle comdlg = LoadSystemLibrary("comdlg32.dll");
   if (!comdlg.valid()) return;
   choosing_ = true;
+  // OPENFILENAME differs between the forms.
   const std::optional<std::string> file =
-      UnicodeNames() ? ChooseFile<OPENFILENAMEW, wchar_t>(comdlg.get(), "GetOpenFileNameW")
-                     : ChooseFile<OPENFILENAMEA, char>(comdlg.get(), "GetOpenFileNameA");
+      UnicodeNames()
+          ? ChooseFile<OPENFILENAMEW, wchar_t>(SETUP_LOOK_UP(comdlg.get(), GetOpenFileNameW))
+          : ChooseFile<OPENFILENAMEA, char>(SETUP_LOOK_UP(comdlg.get(), GetOpenFileNameA));
   choosing_ = false;
   if (file) SetItemText(window, IDC_TEMP_PATH, FolderOfChosenFile(*file));
 }

@@ -1,7 +1,7 @@
 #include "floppy/worker_threads_win32.h"
 
 #include "floppy/extract_messages.h"
-#include "support/message_boxes_win32.h"
+#include "support/text_win32.h"
 
 namespace setup::win32 {
 namespace {

@@ -58,11 +58,10 @@ std::string ChooseLogFile(FileUtilities& fileUtils) {
       CanWriteFile(files, WithOneTrailingBackslash(*current) + kLogName)) {
     return kLogName;
   }
-  std::string temp;
-  fileUtils.GetTempFolder(temp);
   // Without a temporary folder there is no better place than the old one.
-  if (temp == "\\") return kLogName;
-  return "\"" + temp + kLogName + "\"";
+  const std::optional<std::string> temp = files.TempFolder();
+  if (!temp || temp->empty()) return kLogName;
+  return "\"" + WithOneTrailingBackslash(*temp) + kLogName + "\"";
 }
 
 std::string BuildMainProperties(const std::string& packageFolder, const std::string& transformName,

@@ -35,7 +35,8 @@ std::string BuildMsiexecArguments(const std::string& packagePath, const std::str
 // Where msiexec.exe can write its log, as the text after "/lv": "setup.log"
 // when that file can be created or opened for writing in the current
 // folder (the one msiexec.exe inherits), else the quoted full path of
-// setup.log in the temporary folder. Windows Installer ends with 1622,
+// setup.log in the temporary folder ("setup.log" again when the file system
+// names none, or an empty one). Windows Installer ends with 1622,
 // before it installs anything, when it cannot open its log: a read-only
 // medium or share, or a current folder that is gone. The test is a real
 // open; a setup.log it had to create is removed again.

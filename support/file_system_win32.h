@@ -1,4 +1,5 @@
-// FileSystem over the ANSI file API of Win32.
+// FileSystem over the file API of Win32, names in the form of the text
+// layer (support/text_win32.h).
 #pragma once
 
 #include "support/platform.h"

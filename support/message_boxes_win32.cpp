@@ -14,18 +14,6 @@ constexpr uint32_t kStringsPerBlock = 16;
 
 }  // namespace
 
-int ShowMessageBox(const std::string& text, const std::string& caption, uint32_t style) {
-  if (UnicodeNames()) {
-    const std::optional<std::wstring> wideText = Widen(text);
-    const std::optional<std::wstring> wideCaption = Widen(caption);
-    if (wideText && wideCaption)
-      return Wide().messageBox(nullptr, wideText->c_str(), wideCaption->c_str(), style);
-  }
-  // The 9x family; or a text that is not whole UTF-8, shown as it is
-  // rather than not at all.
-  return ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), style);
-}
-
 int Win32MessageBoxes::Show(const std::string& text, const std::string& caption, uint32_t style) {
   return ShowMessageBox(text, caption, style);
 }

@@ -5,10 +5,6 @@
 
 namespace setup::win32 {
 
-// A message box with no owner, its texts in the program's form; returns the
-// button pressed.
-int ShowMessageBox(const std::string& text, const std::string& caption, uint32_t style);
-
 class Win32MessageBoxes final : public MessageBoxes {
  public:
   int Show(const std::string& text, const std::string& caption, uint32_t style) override;

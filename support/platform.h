@@ -125,6 +125,8 @@ class SystemInfo {
   // False only when the process's window station is known to be invisible
   // (a service's or a deployment agent's): nobody can answer a window there.
   virtual bool WindowStationVisible() = 0;
+  // A number that another program cannot predict, different on each call.
+  virtual uint32_t RandomNumber() = 0;
 };
 
 // Message-box styles used by the system (same values as Win32).

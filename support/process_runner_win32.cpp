@@ -51,6 +51,63 @@ StartResult NotStarted(DWORD error) {
   return result;
 }
 
+// The structures and functions of a process start in one form: the
+// structures are what differs between them.
+struct AnsiStart {
+  using Char = char;
+  using StartupInfo = STARTUPINFOA;
+  using ShellInfo = SHELLEXECUTEINFOA;
+  static decltype(&::CreateProcessA) StartFunction() { return ::CreateProcessA; }
+  static decltype(&::ShellExecuteExA) ShellFunction() { return ::ShellExecuteExA; }
+};
+
+struct WideStart {
+  using Char = wchar_t;
+  using StartupInfo = STARTUPINFOW;
+  using ShellInfo = SHELLEXECUTEINFOW;
+  static decltype(&::CreateProcessW) StartFunction() { return Wide().CreateProcessW; }
+  static decltype(&::ShellExecuteExW) ShellFunction() { return Wide().ShellExecuteExW; }
+};
+
+// Starts program hidden, with a copy of arguments as its command line
+// (CreateProcess may write into it).
+template <typename Form>
+StartResult StartHidden(const typename Form::Char* program, const typename Form::Char* arguments) {
+  using Char = typename Form::Char;
+  std::vector<Char> commandLine(kCommandLineCapacity, Char());
+  for (std::size_t i = 0; arguments[i] != Char() && i + 1 < commandLine.size(); ++i)
+    commandLine[i] = arguments[i];
+  typename Form::StartupInfo startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION started = {};
+  if (!Form::StartFunction()(program, commandLine.data(), nullptr, nullptr, TRUE,
+                             CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
+                             &started)) {
+    return NotStarted(::GetLastError());
+  }
+  KernelHandle thread(started.hThread);
+  return Started(started.hProcess);
+}
+
+// The shell's start of program; see ShellStart.
+template <typename Form>
+StartResult ShellStartHidden(const typename Form::Char* program,
+                             const typename Form::Char* arguments) {
+  typename Form::ShellInfo info = {};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+  info.nShow = SW_HIDE;
+  info.lpFile = program;
+  info.lpParameters = arguments;
+  if (!Form::ShellFunction()(&info)) return NotStarted(::GetLastError());
+  // Without a process handle (a start through DDE) there is nothing to
+  // wait for, and the walk must not go on beside the program.
+  if (info.hProcess == nullptr) return NotStarted(ERROR_INVALID_HANDLE);
+  return Started(info.hProcess);
+}
+
 }  // namespace
 
 // The child's command line and program, UTF-16 in the Unicode mode: the
@@ -58,51 +115,9 @@ StartResult NotStarted(DWORD error) {
 // form (not whole UTF-8) starts nothing.
 StartResult Win32ProcessStarter::Create(const std::string& program, const std::string& arguments) {
   if (arguments.size() >= kCommandLineCapacity) return NotStarted(ERROR_INVALID_PARAMETER);
-  PROCESS_INFORMATION started = {};
-  BOOL created = FALSE;
-  if (UnicodeNames()) {
-    const std::optional<std::wstring> wideProgram = Widen(program);
-    const std::optional<std::wstring> wideArguments = Widen(arguments);
-    if (!wideProgram || !wideArguments) return NotStarted(ERROR_INVALID_PARAMETER);
-    // CreateProcessW may write into the command line: it gets a copy.
-    std::vector<wchar_t> commandLine(kCommandLineCapacity, L'\0');
-    wideArguments->copy(commandLine.data(), wideArguments->size());
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    created = Wide().createProcess(wideProgram->c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                   CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS, nullptr, nullptr,
-                                   &startup, &started);
-  } else {
-    std::vector<char> commandLine(kCommandLineCapacity, '\0');
-    arguments.copy(commandLine.data(), arguments.size());
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    created = ::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                               CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
-                               &started);
-  }
-  if (!created) return NotStarted(::GetLastError());
-  KernelHandle thread(started.hThread);
-  return Started(started.hProcess);
+  return WithNames(NotStarted(ERROR_INVALID_PARAMETER), StartHidden<AnsiStart>,
+                   StartHidden<WideStart>, program, arguments);
 }
-
-namespace {
-
-// The fields both forms of the shell's start share; see ShellStart.
-template <typename Info>
-Info ShellStartInfo() {
-  Info info = {};
-  info.cbSize = sizeof(info);
-  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
-  info.nShow = SW_HIDE;
-  return info;
-}
-
-}  // namespace
 
 StartResult Win32ProcessStarter::ShellStart(const std::string& program,
                                             const std::string& arguments) {
@@ -111,27 +126,8 @@ StartResult Win32ProcessStarter::ShellStart(const std::string& program,
   // from the shell would. No error box of the shell's own is shown, and the
   // call returns only when the start is complete, as this thread then
   // blocks in the wait without handling messages.
-  HANDLE process = nullptr;
-  if (UnicodeNames()) {
-    const std::optional<std::wstring> wideProgram = Widen(program);
-    const std::optional<std::wstring> wideArguments = Widen(arguments);
-    if (!wideProgram || !wideArguments) return NotStarted(ERROR_INVALID_PARAMETER);
-    auto info = ShellStartInfo<SHELLEXECUTEINFOW>();
-    info.lpFile = wideProgram->c_str();
-    info.lpParameters = wideArguments->c_str();
-    if (!Wide().shellExecuteEx(&info)) return NotStarted(::GetLastError());
-    process = info.hProcess;
-  } else {
-    auto info = ShellStartInfo<SHELLEXECUTEINFOA>();
-    info.lpFile = program.c_str();
-    info.lpParameters = arguments.c_str();
-    if (!::ShellExecuteExA(&info)) return NotStarted(::GetLastError());
-    process = info.hProcess;
-  }
-  // Without a process handle (a start through DDE) there is nothing to
-  // wait for, and the walk must not go on beside the program.
-  if (process == nullptr) return NotStarted(ERROR_INVALID_HANDLE);
-  return Started(process);
+  return WithNames(NotStarted(ERROR_INVALID_PARAMETER), ShellStartHidden<AnsiStart>,
+                   ShellStartHidden<WideStart>, program, arguments);
 }
 
 void Win32ProcessStarter::Pause(uint32_t milliseconds) { ::Sleep(milliseconds); }

@@ -21,7 +21,19 @@ class Win32SystemInfo final : public SystemInfo {
   // system has no window stations (the 9x family) or the flag cannot be
   // read.
   bool WindowStationVisible() override;
+  // From the system's generator (RtlGenRandom, Windows XP and later);
+  // MixedNumber where there is none.
+  uint32_t RandomNumber() override;
+
+ private:
+  uint32_t draws_ = 0;
 };
+
+// For systems without a random generator (the 9x family, NT 4.0): a number
+// mixed from the high-resolution clock, the time of day, the process and
+// thread ids, the stack's address and draw, the caller's count of its
+// draws (so that two draws within one clock tick differ too).
+uint32_t MixedNumber(uint32_t draw);
 
 // The DLL name (ASCII) of the system folder, loaded by its full path; null
 // when it cannot be.

@@ -1,4 +1,7 @@
-// TextCodec over the system's code-page tables.
+// TextCodec over the system's code-page tables, into the form of the text
+// layer's mode (support/text_win32.h): UTF-8 in the Unicode mode (the NT
+// family), the ANSI code page in the ANSI mode (Windows 9x, and a program
+// that never chose the Unicode mode).
 #pragma once
 
 #include "support/platform.h"
@@ -7,15 +10,8 @@ namespace setup::win32 {
 
 class Win32TextCodec : public TextCodec {
  public:
-  // unicode: the program holds UTF-8 (the NT family); otherwise it holds
-  // the ANSI code page (Windows 9x).
-  explicit Win32TextCodec(bool unicode) : unicode_(unicode) {}
-
   std::optional<std::string> FromAnsi(const std::string& text) override;
   std::optional<std::string> FromUtf8(const std::string& text) override;
-
- private:
-  bool unicode_;
 };
 
 }  // namespace setup::win32

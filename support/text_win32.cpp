@@ -1,7 +1,7 @@
 #include "support/text_win32.h"
 
 #include <climits>
-#include <cstring>
+#include <cstdlib>
 
 #include "support/handles_win32.h"
 #include "support/text.h"
@@ -15,36 +15,84 @@ WideFunctions wide = {};
 
 bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 
-// The exporting module and name of each member of WideFunctions, in order:
-// k kernel32, u user32, s shell32, c msvcrt.
-constexpr const char* kWideNames[] = {
-    "kGetModuleFileNameW", "kGetCurrentDirectoryW", "kSetCurrentDirectoryW",
-    "kGetTempPathW",       "kGetSystemDirectoryW",  "kFindFirstFileW",
-    "kFindNextFileW",      "kCreateDirectoryW",     "kRemoveDirectoryW",
-    "kDeleteFileW",        "kCreateFileW",          "kGetDiskFreeSpaceExW",
-    "kCreateProcessW",     "kFormatMessageW",       "uMessageBoxW",
-    "uCreateDialogParamW", "uDialogBoxParamW",      "uSetDlgItemTextW",
-    "uGetWindowTextW",     "uGetWindowTextLengthW", "uSendMessageW",
-    "sShellExecuteExW",    "c__wgetmainargs"};
-constexpr std::size_t kWideCount = sizeof(kWideNames) / sizeof(kWideNames[0]);
-static_assert(sizeof(WideFunctions) == kWideCount * sizeof(FARPROC), "one name per member");
-
 // Every W function of the table, from the modules the program imports (so
 // they are loaded, from the system folder).
 bool LookUpWideFunctions(WideFunctions& functions) {
-  FARPROC found[kWideCount];
-  for (std::size_t i = 0; i < kWideCount; ++i) {
-    const char* name = kWideNames[i];
-    const char* module = name[0] == 'k'   ? "kernel32.dll"
-                         : name[0] == 'u' ? "user32.dll"
-                         : name[0] == 's' ? "shell32.dll"
-                                          : "msvcrt.dll";
-    const HMODULE loaded = ::GetModuleHandleA(module);
-    found[i] = loaded ? ::GetProcAddress(loaded, name + 1) : nullptr;
-    if (!found[i]) return false;
-  }
-  std::memcpy(&functions, found, sizeof(functions));
-  return true;
+  const HMODULE kernel32 = ::GetModuleHandleA("kernel32.dll");
+  const HMODULE user32 = ::GetModuleHandleA("user32.dll");
+  const HMODULE shell32 = ::GetModuleHandleA("shell32.dll");
+  const HMODULE msvcrt = ::GetModuleHandleA("msvcrt.dll");
+  bool found = true;
+#define SETUP_BIND_WIDE(module, name) \
+  found = (functions.name = SETUP_LOOK_UP(module, name)) != nullptr && found;
+  SETUP_WIDE_FUNCTIONS(SETUP_BIND_WIDE)
+#undef SETUP_BIND_WIDE
+  return found;
+}
+
+// The two-call conversions of the ANSI code page; nullopt when the system
+// refuses (with its last error). WideCharToMultiByte reports whether it
+// used the default character only where usedDefault is given.
+std::optional<std::wstring> FromAnsi(const std::string& text, DWORD flags) {
+  if (text.empty()) return std::wstring();
+  if (text.size() > INT_MAX) return std::nullopt;
+  const int bytes = static_cast<int>(text.size());
+  const int units = ::MultiByteToWideChar(CP_ACP, flags, text.data(), bytes, nullptr, 0);
+  if (units <= 0) return std::nullopt;
+  std::wstring result(static_cast<std::size_t>(units), L'\0');
+  if (::MultiByteToWideChar(CP_ACP, flags, text.data(), bytes, &result[0], units) != units)
+    return std::nullopt;
+  return result;
+}
+
+std::optional<std::string> ToAnsi(const wchar_t* text, std::size_t count, DWORD flags,
+                                  BOOL* usedDefault) {
+  if (usedDefault) *usedDefault = FALSE;
+  if (count == 0) return std::string();
+  if (count > INT_MAX) return std::nullopt;
+  const int units = static_cast<int>(count);
+  const int bytes =
+      ::WideCharToMultiByte(CP_ACP, flags, text, units, nullptr, 0, nullptr, usedDefault);
+  if (bytes <= 0 || (usedDefault && *usedDefault)) return std::nullopt;
+  std::string result(static_cast<std::size_t>(bytes), '\0');
+  if (::WideCharToMultiByte(CP_ACP, flags, text, units, &result[0], bytes, nullptr, usedDefault) !=
+          bytes ||
+      (usedDefault && *usedDefault))
+    return std::nullopt;
+  return result;
+}
+
+template <typename Char, typename Query>
+std::optional<std::basic_string<Char>> ReadQuery(DWORD capacity, Query query) {
+  std::basic_string<Char> buffer(capacity, Char());
+  const DWORD length = query(capacity, &buffer[0]);
+  if (length == 0 || length >= capacity) return std::nullopt;
+  buffer.resize(length);
+  return buffer;
+}
+
+// The text a window holds, read with one form's functions.
+template <typename Char, typename Length, typename Get>
+std::basic_string<Char> WindowText(HWND window, Length length, Get get) {
+  const int size = length(window);
+  if (size <= 0) return {};
+  std::basic_string<Char> buffer(static_cast<std::size_t>(size) + 1, Char());
+  const int copied = get(window, &buffer[0], size + 1);
+  buffer.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  return buffer;
+}
+
+// The system's message for code, with one form's FormatMessage.
+template <typename Char, typename Format>
+std::basic_string<Char> FormatSystemMessage(Format format, DWORD code) {
+  constexpr DWORD kFlags =
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+  Char* buffer = nullptr;
+  const DWORD length =
+      format(kFlags, nullptr, code, 0, reinterpret_cast<Char*>(&buffer), 0, nullptr);
+  LocalMemory owner(buffer);
+  if (length == 0 || !buffer) return {};
+  return std::basic_string<Char>(buffer, length);
 }
 
 }  // namespace
@@ -60,32 +108,35 @@ bool UnicodeNames() { return unicodeNames; }
 
 const WideFunctions& Wide() { return wide; }
 
-std::optional<std::wstring> Widen(const std::string& text) {
-  if (unicodeNames) {
-    return Utf8ToUtf16<std::wstring>(text);
-  }
-  if (text.size() > INT_MAX) return std::nullopt;
-  const int bytes = static_cast<int>(text.size());
-  const int units = bytes ? ::MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, nullptr, 0) : 0;
-  if (bytes && units <= 0) return std::nullopt;
-  std::wstring result(static_cast<std::size_t>(units), L'\0');
-  if (units && ::MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, &result[0], units) != units)
+std::optional<std::wstring> AnsiToUtf16(const std::string& text, Conversion conversion) {
+  if (conversion == Conversion::Lossy) return FromAnsi(text, 0);
+  std::optional<std::wstring> units = FromAnsi(text, MB_ERR_INVALID_CHARS);
+  if (!units && ::GetLastError() == ERROR_INVALID_FLAGS) units = FromAnsi(text, 0);
+  return units;
+}
+
+std::optional<std::string> Utf16ToAnsi(const wchar_t* text, std::size_t count,
+                                       Conversion conversion) {
+  if (conversion == Conversion::Lossy) return ToAnsi(text, count, 0, nullptr);
+  BOOL usedDefault = FALSE;
+  ::SetLastError(ERROR_SUCCESS);
+  std::optional<std::string> ansi = ToAnsi(text, count, WC_NO_BEST_FIT_CHARS, &usedDefault);
+  // Systems before Windows 2000 know no WC_NO_BEST_FIT_CHARS; the round
+  // trip below refuses a best fit there.
+  if (!ansi && ::GetLastError() == ERROR_INVALID_FLAGS) ansi = ToAnsi(text, count, 0, &usedDefault);
+  if (!ansi || AnsiToUtf16(*ansi, Conversion::Strict) != std::wstring(text, count))
     return std::nullopt;
-  return result;
+  return ansi;
+}
+
+std::optional<std::wstring> Widen(const std::string& text) {
+  if (unicodeNames) return Utf8ToUtf16<std::wstring>(text);
+  return AnsiToUtf16(text, Conversion::Lossy);
 }
 
 std::optional<std::string> Narrow(const wchar_t* text, std::size_t count) {
   if (unicodeNames) return Utf16ToUtf8(text, count);
-  if (count > INT_MAX) return std::nullopt;
-  const int units = static_cast<int>(count);
-  const int bytes =
-      units ? ::WideCharToMultiByte(CP_ACP, 0, text, units, nullptr, 0, nullptr, nullptr) : 0;
-  if (units && bytes <= 0) return std::nullopt;
-  std::string result(static_cast<std::size_t>(bytes), '\0');
-  if (bytes &&
-      ::WideCharToMultiByte(CP_ACP, 0, text, units, &result[0], bytes, nullptr, nullptr) != bytes)
-    return std::nullopt;
-  return result;
+  return Utf16ToAnsi(text, count, Conversion::Lossy);
 }
 
 std::optional<std::string> Narrow(const wchar_t* terminated) {
@@ -94,64 +145,107 @@ std::optional<std::string> Narrow(const wchar_t* terminated) {
   return Narrow(terminated, count);
 }
 
+std::optional<std::string> ReadText(DWORD capacity, AnsiQuery ansi, WideQuery wide) {
+  if (!unicodeNames) return ReadQuery<char>(capacity, ansi);
+  const std::optional<std::wstring> text = ReadQuery<wchar_t>(capacity, wide);
+  if (!text) return std::nullopt;
+  return Narrow(text->data(), text->size());
+}
+
+bool FindNext(HANDLE search, FindData& data, bool current, DirectoryEntry& entry) {
+  for (;; current = false) {
+    if (unicodeNames) {
+      if (!current && !wide.FindNextFileW(search, &data.wide)) return false;
+      std::optional<std::string> name = Narrow(data.wide.cFileName);
+      if (!name) continue;
+      entry.name = std::move(*name);
+    } else {
+      if (!current && !::FindNextFileA(search, &data.ansi)) return false;
+      entry.name = data.ansi.cFileName;
+    }
+    // The attributes lie at the same place in both forms.
+    entry.isFolder = (data.ansi.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return true;
+  }
+}
+
+std::optional<std::vector<std::string>> ProgramArguments() {
+  if (!unicodeNames) return std::vector<std::string>(__argv, __argv + __argc);
+  int count = 0;
+  wchar_t** arguments = nullptr;
+  wchar_t** environment = nullptr;
+  int newMode = 0;
+  if (wide.__wgetmainargs(&count, &arguments, &environment, 0, &newMode) < 0 || !arguments)
+    return std::nullopt;
+  std::vector<std::string> result;
+  for (int i = 0; i < count; ++i) {
+    std::optional<std::string> argument = Narrow(arguments[i]);
+    if (!argument) return std::nullopt;
+    result.push_back(std::move(*argument));
+  }
+  return result;
+}
+
 HWND CreateProgramDialog(int id, HWND owner, DLGPROC procedure, LPARAM parameter) {
   const HINSTANCE module = ::GetModuleHandleA(nullptr);
   if (unicodeNames)
-    return wide.createDialogParam(module, MAKEINTRESOURCEW(id), owner, procedure, parameter);
+    return wide.CreateDialogParamW(module, MAKEINTRESOURCEW(id), owner, procedure, parameter);
   return ::CreateDialogParamA(module, MAKEINTRESOURCEA(id), owner, procedure, parameter);
 }
 
 INT_PTR RunProgramDialog(int id, HWND owner, DLGPROC procedure, LPARAM parameter) {
   const HINSTANCE module = ::GetModuleHandleA(nullptr);
   if (unicodeNames)
-    return wide.dialogBoxParam(module, MAKEINTRESOURCEW(id), owner, procedure, parameter);
+    return wide.DialogBoxParamW(module, MAKEINTRESOURCEW(id), owner, procedure, parameter);
   return ::DialogBoxParamA(module, MAKEINTRESOURCEA(id), owner, procedure, parameter);
 }
 
 void SetItemText(HWND dialog, int id, const std::string& text) {
-  if (!unicodeNames) {
-    ::SetDlgItemTextA(dialog, id, text.c_str());
-    return;
-  }
-  const std::optional<std::wstring> units = Widen(text);
-  if (units) wide.setDlgItemText(dialog, id, units->c_str());
+  WithNames(
+      FALSE, [&](const char* units) { return ::SetDlgItemTextA(dialog, id, units); },
+      [&](const wchar_t* units) { return wide.SetDlgItemTextW(dialog, id, units); }, text);
 }
 
 std::string ItemText(HWND dialog, int id) {
   HWND item = ::GetDlgItem(dialog, id);
   if (!item) return {};
+  if (!unicodeNames) return WindowText<char>(item, ::GetWindowTextLengthA, ::GetWindowTextA);
+  const std::wstring text =
+      WindowText<wchar_t>(item, wide.GetWindowTextLengthW, wide.GetWindowTextW);
+  return Narrow(text.data(), text.size()).value_or(std::string());
+}
+
+LRESULT AddListEntry(HWND list, const std::string& text) {
+  return WithNames(
+      LRESULT{CB_ERR},
+      [&](const char* units) {
+        return ::SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(units));
+      },
+      [&](const wchar_t* units) {
+        return wide.SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(units));
+      },
+      text);
+}
+
+int ShowMessageBox(const std::string& text, const std::string& caption, UINT style) {
   if (unicodeNames) {
-    const int length = wide.getWindowTextLength(item);
-    if (length <= 0) return {};
-    std::wstring buffer(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = wide.getWindowText(item, &buffer[0], length + 1);
-    if (copied <= 0) return {};
-    return Narrow(buffer.data(), static_cast<std::size_t>(copied)).value_or(std::string());
+    const std::optional<std::wstring> wideText = Widen(text);
+    const std::optional<std::wstring> wideCaption = Widen(caption);
+    if (wideText && wideCaption)
+      return wide.MessageBoxW(nullptr, wideText->c_str(), wideCaption->c_str(), style);
   }
-  const int length = ::GetWindowTextLengthA(item);
-  if (length <= 0) return {};
-  std::string buffer(static_cast<std::size_t>(length) + 1, '\0');
-  const int copied = ::GetWindowTextA(item, &buffer[0], length + 1);
-  buffer.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-  return buffer;
+  // The 9x family; or a text that is not whole UTF-8, shown as it is
+  // rather than not at all.
+  return ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), style);
 }
 
 std::string SystemMessage(DWORD code) {
-  constexpr DWORD kFlags =
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
   std::string text;
   if (unicodeNames) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = wide.formatMessage(kFlags, nullptr, code, 0,
-                                            reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    LocalMemory owner(buffer);
-    if (length != 0 && buffer) text = Narrow(buffer, length).value_or(std::string());
+    const std::wstring units = FormatSystemMessage<wchar_t>(wide.FormatMessageW, code);
+    text = Narrow(units.data(), units.size()).value_or(std::string());
   } else {
-    char* buffer = nullptr;
-    const DWORD length =
-        ::FormatMessageA(kFlags, nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-    LocalMemory owner(buffer);
-    if (length != 0 && buffer) text.assign(buffer, length);
+    text = FormatSystemMessage<char>(::FormatMessageA, code);
   }
   while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
   if (!text.empty()) return text;

@@ -61,6 +61,12 @@ std::optional<FileVersion> FakeSystemInfo::GetFileVersion(const std::string& pat
   return it->second;
 }
 
+uint32_t FakeSystemInfo::RandomNumber() {
+  const std::size_t draw = draws++;
+  if (randomNumbers.empty()) return static_cast<uint32_t>(draw * 0x9E3779B9u);
+  return randomNumbers[draw % randomNumbers.size()];
+}
+
 const std::map<char, std::string> kAnsiLetters = {
     {'\x80', "\u20AC"}, {'\xC4', "\u00C4"}, {'\xE9', "\u00E9"}, {'\xFC', "\u00FC"}};
 

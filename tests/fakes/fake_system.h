@@ -62,6 +62,8 @@ class FakeSystemInfo : public SystemInfo {
   OsVersion GetOsVersion() override { return os; }
   uint16_t UserDefaultLangId() override { return langId; }
   bool WindowStationVisible() override { return windowStationVisible; }
+  // randomNumbers in turn, over and over; distinct numbers when empty.
+  uint32_t RandomNumber() override;
 
   std::optional<std::string> modulePath = std::string("D:\\SETUP.EXE");
   std::optional<std::string> systemFolder = std::string("C:\\Windows\\System32");
@@ -70,6 +72,8 @@ class FakeSystemInfo : public SystemInfo {
   OsVersion os{2, 6, 1, 7601, "Service Pack 1"};
   uint16_t langId = 1033;
   bool windowStationVisible = true;
+  std::vector<uint32_t> randomNumbers;
+  std::size_t draws = 0;
 };
 
 // The program's text as on the NT family (UTF-8), or with ansiProgram as on

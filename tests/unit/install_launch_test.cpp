@@ -138,6 +138,18 @@ TEST(LogFile, GoesWhereMsiexecCanWriteItAndLeavesNothingBehind) {
          fs.tempFolder = std::nullopt;
        },
        "setup.log"},
+      {"an empty temporary folder",
+       [](FakeFileSystem& fs) {
+         fs.currentFolder = std::nullopt;
+         fs.tempFolder = std::string();
+       },
+       "setup.log"},
+      {"a temporary folder without its trailing backslash",
+       [](FakeFileSystem& fs) {
+         fs.currentFolder = std::nullopt;
+         fs.tempFolder = std::string("C:\\Temp");
+       },
+       temp},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);

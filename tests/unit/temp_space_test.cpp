@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fakes/fake_file_system.h"
+#include "fakes/fake_system.h"
 #include "fakes/fake_ui.h"
 
 namespace setup {
@@ -14,6 +15,7 @@ namespace {
 
 using testing::CatalogueStrings;
 using testing::FakeFileSystem;
+using testing::FakeSystemInfo;
 using testing::RecordingMessageBoxes;
 using Result = TempSpaceDialogView::Result;
 
@@ -199,29 +201,31 @@ TEST_F(TempSpaceTest, TheUsersChoices) {
 
 TEST(ExtractionFolderTest, AFreshFolderIsCreatedAndAnExistingOneNeverReused) {
   FakeFileSystem files;
+  FakeSystemInfo system;
   files.AddFolder("C:\\Temp\\ST00000A");
   files.AddFile("C:\\Temp\\ST00000B", "a file of that name");
-  std::vector<uint32_t> numbers = {0xA, 0xB, 0xFF00000C};
-  std::size_t next = 0;
+  system.randomNumbers = {0xA, 0xB, 0xFF00000C};
   std::string created = "untouched";
-  ASSERT_TRUE(CreateExtractionFolder(files, "C:\\Temp\\", created,
-                                     [&] { return numbers[next++ % numbers.size()]; }));
+  ASSERT_TRUE(CreateExtractionFolder(files, system, "C:\\Temp\\", created));
   EXPECT_EQ(created, "C:\\Temp\\ST00000C\\");
   EXPECT_TRUE(files.IsFolder("C:\\Temp\\ST00000C"));
   EXPECT_EQ(files.List("C:\\Temp\\ST00000A"), std::vector<std::string>{});
 
   // When every name is taken, nothing is created and the result is false.
   std::string again = "untouched";
-  EXPECT_FALSE(CreateExtractionFolder(files, "C:\\Temp", again, [] { return 0xAu; }));
+  system.randomNumbers = {0xA};
+  EXPECT_FALSE(CreateExtractionFolder(files, system, "C:\\Temp", again));
   EXPECT_EQ(again, "untouched");
-  EXPECT_FALSE(CreateExtractionFolder(files, "Q:\\Missing\\", again, nullptr));
+  system.randomNumbers.clear();
+  EXPECT_FALSE(CreateExtractionFolder(files, system, "Q:\\Missing\\", again));
 }
 
 TEST(ExtractionFolderTest, TwoRunsGetTwoFolders) {
   FakeFileSystem files;
+  FakeSystemInfo system;
   std::string first, second;
-  ASSERT_TRUE(CreateExtractionFolder(files, "C:\\Temp\\", first));
-  ASSERT_TRUE(CreateExtractionFolder(files, "C:\\Temp\\", second));
+  ASSERT_TRUE(CreateExtractionFolder(files, system, "C:\\Temp\\", first));
+  ASSERT_TRUE(CreateExtractionFolder(files, system, "C:\\Temp\\", second));
   EXPECT_NE(first, second);
   EXPECT_EQ(first.rfind("C:\\Temp\\ST", 0), 0u);
   EXPECT_EQ(first.size(), std::string("C:\\Temp\\ST123456\\").size());

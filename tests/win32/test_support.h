@@ -59,7 +59,7 @@ struct Win32Machine {
   RecordingBoxes boxes;
   setup::win32::ResourceStringCatalogue catalogue;
   setup::win32::ComAutomation automation;
-  setup::win32::Win32TextCodec text{false};
+  setup::win32::Win32TextCodec text;
   setup::Services services{files, processes, system, boxes, catalogue, automation, text};
   setup::SetupContext context{services};
 };

@@ -10,8 +10,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <new>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,6 +22,7 @@
 #include "app/controller_messages.h"
 #include "app/controller_window_win32.h"
 #include "app/language_dialog_win32.h"
+#include "floppy/temp_space.h"
 #include "installer/dispatch_win32.h"
 #include "support/file_system_win32.h"
 #include "support/handles_win32.h"
@@ -376,6 +379,34 @@ TEST(Win32Layer, SystemInfo) {
   EXPECT_TRUE(system.WindowStationVisible());
 }
 
+// The numbers of the extraction folders' names: from the system's
+// generator, and from the mix where a system has none; each differs from
+// the last. Two runs on the same folder get two folders.
+TEST(Win32Layer, RandomNumbers) {
+  setup::win32::Win32SystemInfo system;
+  struct Row {
+    const char* what;
+    std::function<uint32_t(uint32_t)> draw;
+  };
+  const Row rows[] = {
+      {"the system's generator", [&](uint32_t) { return system.RandomNumber(); }},
+      {"the mix", setup::win32::MixedNumber},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    std::set<uint32_t> drawn;
+    for (uint32_t draw = 1; draw <= 16; ++draw) drawn.insert(row.draw(draw));
+    EXPECT_EQ(drawn.size(), 16u);
+  }
+
+  setup::win32::Win32FileSystem files;
+  std::string first, second;
+  ASSERT_TRUE(setup::CreateExtractionFolder(files, system, Root(), first));
+  ASSERT_TRUE(setup::CreateExtractionFolder(files, system, Root(), second));
+  EXPECT_NE(first, second);
+  EXPECT_TRUE(files.RemoveFolder(first) && files.RemoveFolder(second));
+}
+
 // --- automation ----------------------------------------------------------
 
 // A package with nothing but a UIText table, made through msi.dll (the
@@ -467,6 +498,49 @@ TEST(Win32Layer, Dispatch) {
                                     &result, &text));
     EXPECT_EQ(result, setup::kDispErrorException);
     EXPECT_EQ(text, std::string("InstallProduct,PackagePath,PropertyValues"));
+  }
+  automation.UninitializeCom();
+}
+
+// True when call throws something that a handler of Base catches.
+template <typename Base>
+bool CaughtAs(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Base&) {
+    return true;
+  } catch (...) {
+    return false;
+  }
+  return false;
+}
+
+// Built without RTTI, as SETUP.EXE is: a handler of a base class still
+// catches what the layer and the library's throw helpers throw, and an
+// allocation failure stays a std::bad_alloc.
+TEST(Win32Layer, ExceptionsCaughtByTheirBaseClasses) {
+  setup::win32::ComAutomation automation;
+  automation.InitializeCom();
+  {
+    auto installer = automation.CreateInstallerObject();
+    ASSERT_TRUE(installer != nullptr);
+    struct Row {
+      const char* what;
+      bool (*caught)(const std::function<void()>&);
+      std::function<void()> call;
+    };
+    const Row rows[] = {
+        {"a failing automation call, as FrameworkException", CaughtAs<setup::FrameworkException>,
+         [&] { installer->OpenDatabase(Root() + "missing.msi", 0); }},
+        {"a string index past the end, as std::exception", CaughtAs<std::exception>,
+         [] { static_cast<void>(std::string("ab").at(2)); }},
+        {"an array length past the limit, as std::bad_alloc", CaughtAs<std::bad_alloc>,
+         [] { static_cast<void>(std::allocator<int>().allocate(SIZE_MAX)); }},
+    };
+    for (const Row& row : rows) {
+      SCOPED_TRACE(row.what);
+      EXPECT_TRUE(row.caught(row.call));
+    }
   }
   automation.UninitializeCom();
 }
@@ -774,9 +848,44 @@ TEST(Win32Layer, ManifestCodec) {
       {"9x: a surrogate", false, true, "\xED\xA0\x80", std::nullopt},
       {"9x: ANSI kept", false, false, "Caf\xE9", std::string("Caf\xE9")},
   };
+  setup::win32::Win32TextCodec codec;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
-    setup::win32::Win32TextCodec codec(row.unicode);
+    // The codec converts into the form of the layer's mode.
+    ASSERT_EQ(setup::win32::ChooseTextMode(row.unicode), row.unicode);
     EXPECT_EQ(row.fromUtf8 ? codec.FromUtf8(row.in) : codec.FromAnsi(row.in), row.out);
+  }
+  setup::win32::ChooseTextMode();
+}
+
+// The one ANSI conversion pair, on a 1252 system: the strict form (the
+// manifest's names) refuses what the lossy one (the A functions' way, for
+// Widen and Narrow in the ANSI mode) substitutes.
+TEST(Win32Layer, AnsiConversions) {
+  if (GetACP() != 1252) GTEST_SKIP() << "needs code page 1252, the system has " << GetACP();
+  using setup::win32::Conversion;
+  struct Row {
+    const char* what;
+    Conversion conversion;
+    std::wstring units;
+    std::optional<std::string> ansi;
+  };
+  const Row rows[] = {
+      {"strict: in the code page", Conversion::Strict, L"Caf\x00E9 \x20AC", "Caf\xE9 \x80"},
+      {"lossy: in the code page", Conversion::Lossy, L"Caf\x00E9 \x20AC", "Caf\xE9 \x80"},
+      {"strict: empty", Conversion::Strict, L"", ""},
+      {"strict: no default character", Conversion::Strict, L"\x0416", std::nullopt},
+      {"lossy: the default character", Conversion::Lossy, L"\x0416", "?"},
+      {"strict: no best fit", Conversion::Strict, L"\x010D", std::nullopt},
+      {"lossy: the best fit", Conversion::Lossy, L"\x010D", "c"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    EXPECT_EQ(setup::win32::Utf16ToAnsi(row.units.data(), row.units.size(), row.conversion),
+              row.ansi);
+    // What the strict form gives names the same characters on the way back.
+    if (row.conversion == Conversion::Strict && row.ansi) {
+      EXPECT_TRUE(setup::win32::AnsiToUtf16(*row.ansi, Conversion::Strict) == row.units);
+    }
   }
 }

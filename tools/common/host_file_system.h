@@ -7,9 +7,8 @@
 #include "support/text_codec_win32.h"
 namespace setup::tools {
 using HostFileSystem = setup::win32::Win32FileSystem;
-struct HostTextCodec : setup::win32::Win32TextCodec {
-  HostTextCodec() : Win32TextCodec(false) {}
-};
+// A tool never chooses the Unicode mode: the ANSI code page.
+using HostTextCodec = setup::win32::Win32TextCodec;
 }  // namespace setup::tools
 #else
 #include "tools/common/posix_file_system.h"

@@ -99,7 +99,9 @@ class OldEngineSystem : public SystemInfo {
   OsVersion GetOsVersion() override { return os; }
   uint16_t UserDefaultLangId() override { return 0x409; }
   bool WindowStationVisible() override { return true; }
+  uint32_t RandomNumber() override { return ++draws; }  // the check creates no folders
   OsVersion os;
+  uint32_t draws = 0;
 };
 
 // The services SETUP.EXE's installer logic runs on, recording.
