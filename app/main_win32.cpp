@@ -17,10 +17,10 @@
 #include "installer/dispatch_win32.h"
 #include "support/file_system_win32.h"
 #include "support/handles_win32.h"
+#include "support/manifest_codec_win32.h"
 #include "support/message_boxes_win32.h"
 #include "support/process_runner_win32.h"
 #include "support/system_info_win32.h"
-#include "support/text_codec_win32.h"
 #include "support/text_win32.h"
 
 // The default handler demangles the type of an uncaught exception, which

@@ -23,7 +23,7 @@ set(WIN32_LAYER_SOURCES
   support/message_boxes_win32.cpp
   support/process_runner_win32.cpp
   support/system_info_win32.cpp
-  support/text_codec_win32.cpp
+  support/manifest_codec_win32.cpp
   support/text_win32.cpp)
 set(WIN32_SYSTEM_LIBRARIES comctl32 comdlg32 ole32 oleaut32 shell32 uuid version)
 

@@ -27,11 +27,11 @@
 #include "support/file_system_win32.h"
 #include "support/handles_win32.h"
 #include "support/ini_storage.h"
+#include "support/manifest_codec_win32.h"
 #include "support/message_boxes_win32.h"
 #include "support/process_runner_win32.h"
 #include "support/system_info_win32.h"
 #include "support/text.h"
-#include "support/text_codec_win32.h"
 #include "support/text_win32.h"
 #include "tests/win32/test_support.h"
 

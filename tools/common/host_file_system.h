@@ -4,7 +4,7 @@
 
 #ifdef _WIN32
 #include "support/file_system_win32.h"
-#include "support/text_codec_win32.h"
+#include "support/manifest_codec_win32.h"
 namespace setup::tools {
 using HostFileSystem = setup::win32::Win32FileSystem;
 // A tool never chooses the Unicode mode: the ANSI code page.

@@ -1,4 +1,4 @@
-#include "support/text_codec_win32.h"
+#include "support/manifest_codec_win32.h"
 
 #include "support/text.h"
 #include "support/text_win32.h"

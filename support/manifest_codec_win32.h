@@ -1,7 +1,7 @@
-// TextCodec over the system's code-page tables, into the form of the text
-// layer's mode (support/text_win32.h): UTF-8 in the Unicode mode (the NT
-// family), the ANSI code page in the ANSI mode (Windows 9x, and a program
-// that never chose the Unicode mode).
+// TextCodec for the lines of Files.id, over the system's code-page
+// tables, into the form of the text layer's mode (support/text_win32.h):
+// UTF-8 in the Unicode mode (the NT family), the ANSI code page in the ANSI
+// mode (Windows 9x, and a program that never chose the Unicode mode).
 #pragma once
 
 #include "support/platform.h"
