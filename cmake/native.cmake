@@ -11,6 +11,7 @@ add_executable(unit_tests
   tests/fakes/fake_ui.cpp
   tests/fakes/fake_windows.cpp
   tests/fakes/test_packages.cpp
+  tests/fakes/test_pe_image.cpp
   tests/unit/child_process_test.cpp
   tests/unit/command_line_test.cpp
   tests/unit/disk_set_copier_test.cpp
