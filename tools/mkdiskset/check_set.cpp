@@ -90,10 +90,7 @@ bool CheckManifestText(const fs::path& manifest, CheckReport& report) {
 // volumes the copy will ask for.
 void CheckSetFiles(const fs::path& set, bool flat, CheckReport& report) {
   const fs::path first = flat ? set : set / "disk1";
-  std::error_code error;
-  if (!fs::is_regular_file(first / "SETUP.EXE", error)) {
-    report.errors.push_back({0, "disk 1 holds no SETUP.EXE: there is nothing to start"});
-  }
+  CheckProgram(first, flat ? "beside Files.id" : "on disk 1", report);
   if (!CheckManifestText(first / "Files.id", report)) return;
   HostFileSystem files;
   HostTextCodec text;
@@ -173,6 +170,7 @@ int Check(const fs::path& input, bool json, PackageAccess& packages, std::ostrea
   }
 
   if (report.layout == "medium") {
+    CheckProgram(input, "in the medium", report);
     CheckMediumFolder(input, "", packages, report);
   } else {
     CheckSetFiles(set, flat, report);
