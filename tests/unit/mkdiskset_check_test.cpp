@@ -250,7 +250,7 @@ std::vector<CheckRow> CheckRows() {
        },
        {"--images"},
        none,
-       "Program: SETUP.EXE: 64-bit (x86-64) Windows GUI program, signed"},
+       "Program: SETUP.EXE: 64-bit (x86-64) Windows GUI program, signed\nPackage: Setup.msi"},
       {"a console program",
        [](const fs::path& m) {
          testing::PeImageSpec spec = SignedProgram();
