@@ -138,4 +138,19 @@ sc_french_product_from_the_one_command() {
     "Installé par le support d'exemple"
   expect_eq "publisher among the installed programs" "$(installed_program Publisher)" "Sample Maker"
   expect_not_installed
+
+  # A step that fails ends the run with its own message, and the folder is
+  # left empty for the next run.
+  bash "$root/scripts/make-medium.sh" --out "$dir/partial" "$root/sample/Product.wxs" en-US it-IT \
+    >"$dir/partial.out" 2>&1
+  expect_eq "make-medium.sh exit code for a culture without strings" "$?" 1
+  expect_line "$dir/partial.out" "make-medium: build it-IT failed:" "the failed step"
+  grep -q '^  .*it-IT.wxi' "$dir/partial.out" || fail "no message of wixl's: $(cat "$dir/partial.out")"
+  bash "$root/scripts/make-medium.sh" --out "$dir/partial" --setup "$root/sample/readme.txt" \
+    "$root/sample/Product.wxs" en-US >"$dir/partial.out" 2>&1
+  expect_eq "make-medium.sh exit code for a SETUP.EXE that is no program" "$?" 1
+  expect_line "$dir/partial.out" "make-medium: check of $dir/partial failed:" "the failed check"
+  grep -q '^  error: SETUP.EXE is not a Windows program' "$dir/partial.out" ||
+    fail "no finding of the check's: $(cat "$dir/partial.out")"
+  [[ -d $dir/partial && -z $(ls -A "$dir/partial") ]] || fail "make-medium.sh left files behind"
 }
