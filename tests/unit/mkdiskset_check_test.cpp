@@ -97,6 +97,12 @@ const Rows kEnglish = {{"Lang0009", "English"}, {"Lang0007", "Deutsch"}, {"NewFo
 
 std::vector<CheckRow> CheckRows() {
   const auto none = [](const fs::path&) {};
+  const auto x64 = [](const fs::path& m) {
+    testing::PeImageSpec spec = SignedProgram();
+    spec.pe32Plus = true;
+    spec.machine = 0x8664;
+    WriteProgram(m / "SETUP.EXE", spec);
+  };
   std::vector<CheckRow> rows = {
       {"a clean medium", none, {}, none, "/es: run with /eq", true},
       {"a user of a listed language",
@@ -231,23 +237,13 @@ std::vector<CheckRow> CheckRows() {
        [](const fs::path& s) { fs::remove(s / "disk1" / "SETUP.EXE"); },
        "error: no SETUP.EXE on disk 1"},
       {"the x86-64 build",
-       [](const fs::path& m) {
-         testing::PeImageSpec spec = SignedProgram();
-         spec.pe32Plus = true;
-         spec.machine = 0x8664;
-         WriteProgram(m / "SETUP.EXE", spec);
-       },
+       x64,
        {},
        none,
        "error: SETUP.EXE is built for x86-64 (64-bit Windows only): a 32-bit Windows cannot "
        "start this program"},
       {"the x86-64 build in a set's images",
-       [](const fs::path& m) {
-         testing::PeImageSpec spec = SignedProgram();
-         spec.pe32Plus = true;
-         spec.machine = 0x8664;
-         WriteProgram(m / "SETUP.EXE", spec);
-       },
+       x64,
        {"--images"},
        none,
        "Program: SETUP.EXE: 64-bit (x86-64) Windows GUI program, signed\nPackage: Setup.msi"},
