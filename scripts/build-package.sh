@@ -9,9 +9,9 @@
 #
 # Usage: scripts/build-package.sh SOURCE.wxs CULTURE OUT.msi [UITEXT.idt]
 set -euo pipefail
-usage() { sed -n '10p' "$0"; }
-case ${1:-} in -h | --help) usage; exit 0 ;; esac
-(($# == 3 || $# == 4)) || { usage >&2; exit 2; }
+help() { awk '/^# Usage:/ {on = 1} on && !/^#/ {exit} on {sub(/^# ?/, ""); print}' "$0"; }
+case ${1:-} in -h | --help) help; exit 0 ;; esac
+(($# == 3 || $# == 4)) || { help >&2; exit 2; }
 source_file=$1 culture=$2 out=$3 uitext=${4:-}
 [[ -f $source_file ]] || { echo "build-package: $source_file: no such file" >&2; exit 1; }
 [[ -z $uitext || -f $uitext ]] || { echo "build-package: $uitext: no such file" >&2; exit 1; }

@@ -27,7 +27,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${SETUP_BUILD_DIR:-$root/build}
 
-help() { sed -n '8,27p' "$0"; }
+help() { awk '/^# Usage:/ {on = 1} on && !/^#/ {exit} on {sub(/^# ?/, ""); print}' "$0"; }
 refuse() { echo "make-medium: $*" >&2; exit 2; }
 value() {
   [[ $# -ge 2 && -n $2 && $2 != --* ]] || refuse "$1 needs a value (make-medium.sh --help tells more)"

@@ -11,12 +11,12 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-usage() { sed -n '5,9p' "$0"; }
+help() { awk '/^# Usage:/ {on = 1} on && !/^#/ {exit} on {sub(/^# ?/, ""); print}' "$0"; }
 case ${1:-} in
-  -h | --help) usage; exit 0 ;;
+  -h | --help) help; exit 0 ;;
   --version) echo "set-codepage.sh $(sed -n 's/^project(.* VERSION \([0-9.]*\) .*/\1/p' "$root/CMakeLists.txt")"; exit 0 ;;
 esac
-(($# == 1 || $# == 2)) || { usage >&2; exit 2; }
+(($# == 1 || $# == 2)) || { help >&2; exit 2; }
 package=$1
 [[ -f $package ]] || { echo "set-codepage: $package: no such file" >&2; exit 1; }
 codepage=${2:-}

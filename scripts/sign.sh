@@ -19,7 +19,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-help() { sed -n '8,19p' "$0"; }
+help() { awk '/^# Usage:/ {on = 1} on && !/^#/ {exit} on {sub(/^# ?/, ""); print}' "$0"; }
 refuse() { echo "sign.sh: $*" >&2; exit 2; }
 # The value of an option: refused when it is missing or is the next option.
 value() {
