@@ -244,7 +244,6 @@ class LibmsiPackageAccess : public PackageAccess {
                                           : std::atoi(platformAndLanguage.c_str() + semicolon + 1);
   }
 
- private:
   OpenedPackages packages_;
   LibmsiAutomation automation_{packages_};
   std::unique_ptr<TransformChecker> checker_;
