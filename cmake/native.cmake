@@ -11,6 +11,7 @@ add_executable(unit_tests
   tests/fakes/fake_ui.cpp
   tests/fakes/fake_windows.cpp
   tests/fakes/test_packages.cpp
+  tests/fakes/test_pe_image.cpp
   tests/unit/child_process_test.cpp
   tests/unit/command_line_test.cpp
   tests/unit/disk_set_copier_test.cpp
@@ -29,7 +30,7 @@ add_executable(unit_tests
   tests/unit/temp_space_test.cpp
   tests/unit/text_test.cpp)
 target_include_directories(unit_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
-target_link_libraries(unit_tests PRIVATE setupcore GTest::gtest_main GTest::gmock)
+target_link_libraries(unit_tests PRIVATE setupcore tool_version GTest::gtest_main GTest::gmock)
 add_test(NAME unit_tests COMMAND unit_tests --gtest_brief=1)
 
 if(SETUP_FUZZ)

@@ -27,9 +27,10 @@ set(PE_POSTLINK_SOURCES
   ${PROJECT_SOURCE_DIR}/tools/pe_postlink/pe_image.cpp)
 set(PE_POSTLINK ${PROJECT_BINARY_DIR}/pe_postlink)
 add_custom_command(OUTPUT ${PE_POSTLINK}
-  COMMAND ${SETUP_HOST_CXX} -std=c++17 -O2 -I${PROJECT_SOURCE_DIR} -o ${PE_POSTLINK} ${PE_POSTLINK_SOURCES}
+  COMMAND ${SETUP_HOST_CXX} -std=c++17 -O2 -I${PROJECT_SOURCE_DIR}
+    -DSETUP_TOOLS_VERSION="${PROJECT_VERSION}" -o ${PE_POSTLINK} ${PE_POSTLINK_SOURCES}
   DEPENDS ${PE_POSTLINK_SOURCES} ${PROJECT_SOURCE_DIR}/tools/pe_postlink/pe_image.h
-  COMMENT "Building pe_postlink for the build machine")
+  COMMENT "Building pe_postlink for the build machine" VERBATIM)
 add_custom_target(pe_postlink_host DEPENDS ${PE_POSTLINK})
 add_dependencies(setup pe_postlink_host)
 # A new pe_postlink relinks SETUP.EXE, so that the step runs again.

@@ -34,11 +34,11 @@ cleanup() {
 trap cleanup EXIT
 
 # The product is the 32-bit build; a machine without 32-bit Wine also gets the
-# 64-bit build of the same sources to run. The sample's transforms are made
-# by the native mkmst.
-echo "demo: building SETUP.EXE and mkmst"
-requests=(native:mkmst "$SETUP_ARCH")
-[[ $SETUP_ARCH == win32 ]] || requests=(native:mkmst win32:setup "$SETUP_ARCH")
+# 64-bit build of the same sources to run. The sample medium is made by the
+# vendor's one command, which runs the native mkmst and mkdiskset.
+echo "demo: building SETUP.EXE, mkmst and mkdiskset"
+requests=(native:mkmst native:mkdiskset "$SETUP_ARCH")
+[[ $SETUP_ARCH == win32 ]] || requests=(native:mkmst native:mkdiskset win32:setup "$SETUP_ARCH")
 for request in "${requests[@]}"; do
   if ! "$root/scripts/build.sh" "$request" >"$work/build-${request%%:*}.log" 2>&1; then
     tail -n 30 "$work/build-${request%%:*}.log"
@@ -78,7 +78,7 @@ fi
 # What was installed, read from the prefix: the product's name among the
 # installed programs (the registry's Uninstall entry, exported in UTF-16 so
 # that any language's name comes through) and the folder its file went to.
-product_code=$(msiinfo export "$medium/Product.msi" Property | tr -d '\r' |
+product_code=$(msiinfo export "$medium/Setup.msi" Property | tr -d '\r' |
   awk -F'\t' '$1 == "ProductCode" {print $2}')
 name=
 for view in 32 64; do

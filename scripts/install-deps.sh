@@ -21,8 +21,8 @@ packages=(
 optional=(wine32:i386)
 
 # The locales the end-to-end tests run Wine under: the Unix locale chooses
-# Wine's ANSI code page (en_US and de_DE 1252, ru_RU 1251, ja_JP 932).
-locales=(en_US.UTF-8 de_DE.UTF-8 ja_JP.UTF-8 ru_RU.UTF-8)
+# Wine's ANSI code page (en_US, de_DE and fr_FR 1252, ru_RU 1251, ja_JP 932).
+locales=(en_US.UTF-8 de_DE.UTF-8 fr_FR.UTF-8 ja_JP.UTF-8 ru_RU.UTF-8)
 
 # Generates the locales that are missing; nothing when all are there.
 generate_locales() {

@@ -24,7 +24,8 @@ check_says() {
 # Three media the check refuses, each run as the customer would: a set whose
 # manifest names the package Product.msi (message 4), a package without an
 # English row under /s (8), the English row's transform missing under /s
-# (12). The sample medium, with its real transforms, checks clean.
+# (12). The sample medium, with its real transforms, checks clean but for
+# its program (the unsigned build that Wine runs here).
 sc_check_agrees_with_wine() {
   [[ -x $(mkdiskset_native) ]] || { skip "the native mkdiskset was not built"; return 0; }
   fake_msiexec 0
@@ -57,9 +58,17 @@ sc_check_agrees_with_wine() {
   expect_code 1603
   expect_log
 
+  # The sample medium holds the SETUP.EXE that Wine runs here, unsigned:
+  # nothing else is wrong with it.
   "$(mkdiskset_native)" check "$work/pkgs/sample" >"$dir/check-sample.out" 2>&1
-  expect_eq "check exit code for the sample medium" "$?" 0
-  expect_line "$dir/check-sample.out" "Result: 0 error(s), 0 warning(s)" "sample medium check"
+  local status=$? errors=0
+  [[ $SETUP_ARCH == win32 ]] || errors=1
+  expect_eq "check exit code for the sample medium" "$status" "$errors"
+  expect_line "$dir/check-sample.out" "Result: $errors error(s), 1 warning(s)" "sample medium check"
+  grep -q '^warning: SETUP.EXE is not signed' "$dir/check-sample.out" ||
+    fail "the sample medium's check does not warn of the unsigned SETUP.EXE"
+  ((errors == 0)) || grep -q '^error: SETUP.EXE is built for x86-64' "$dir/check-sample.out" ||
+    fail "the sample medium's check does not name the x86-64 build"
 }
 
 # insert_image N: the image of disk N is in drive A: (read-only).

@@ -7,6 +7,7 @@
 scenarios+=(
   transforms_as_wine_applies_them
   japanese_chosen_in_dialog
+  french_product_from_the_one_command
 )
 
 # wine_applies NAME BASE TRANSFORM LOCALIZED: every table of BASE with the
@@ -65,7 +66,7 @@ build_rows_pair() {
 
 sc_transforms_as_wine_applies_them() {
   local p=$work/pkgs
-  wine_applies german "$p/sample/Product.msi" "$p/sample/0007_l.mst" "$p/de.msi" &&
+  wine_applies german "$p/sample/Setup.msi" "$p/sample/0007_l.mst" "$p/de.msi" &&
     expect_line "$dir/german.applied/Property.txt" $'ProductName\tBeispielprodukt' "German product name"
   wine_applies japanese "$p/ja-base.msi" "$p/0017_l.mst" "$p/ja.msi" &&
     expect_line "$dir/japanese.applied/Property.txt" $'ProductName\t'"$japanese_name" "Japanese product name"
@@ -94,4 +95,62 @@ sc_japanese_chosen_in_dialog() {
   expect_code 0
   expect_product "$japanese_name" "$japanese_name"
   expect_eq "comment among the installed programs" "$(installed_program Comments)" "日本語版"
+}
+
+# The vendor's flow: scripts/make-medium.sh makes the sample's CD folder and
+# floppy images from the WiX source in English, German and French, signed
+# with a throwaway certificate; the check of both is clean, and a French
+# user gets the French product from the CD folder with its accents intact:
+# name and folder, and the texts of its entry among the installed programs.
+# Where Wine runs the x86-64 build, that build takes the place of the
+# shipped SETUP.EXE for the run, the only file that differs.
+sc_french_product_from_the_one_command() {
+  french_user
+  local keys=$dir/keys cd=$dir/cd
+  mkdir -p "$keys"
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Setup Test Vendor" \
+    -addext "extendedKeyUsage=codeSigning" -keyout "$keys/key.pem" -out "$keys/cert.pem" \
+    >"$keys/openssl.log" 2>&1 || { fail "openssl could not make a certificate"; return; }
+  bash "$root/scripts/make-medium.sh" --out "$cd" --floppies "$dir/floppies" \
+    --uitext "$root/sample/UIText.idt" --cert "$keys/cert.pem" --key "$keys/key.pem" \
+    "$root/sample/Product.wxs" en-US de-DE fr-FR >"$dir/make.out" 2>&1 ||
+    { fail "make-medium.sh failed: $(tr '\n' ' ' <"$dir/make.out")"; return; }
+  expect_line "$dir/make.out" "make-medium: code page of fr-FR: code page 1252" "French build"
+  expect_line "$dir/make.out" "make-medium: check of $dir/floppies: 0 error(s), 0 warning(s)" \
+    "floppy images"
+  "$(mkdiskset_native)" check "$cd" >"$dir/check.out" 2>&1
+  expect_eq "check exit code" "$?" 0
+  expect_line "$dir/check.out" "Result: 0 error(s), 0 warning(s)" "check of the CD folder"
+  expect_line "$dir/check.out" "  Français (0012): 0012_l.mst present, applies" "French row"
+
+  medium=$cd
+  if [[ $SETUP_ARCH != win32 ]]; then
+    medium=$dir/medium
+    cp -a "$cd" "$medium"
+    cp "$setup_exe" "$medium/SETUP.EXE"
+    echo "run with the $SETUP_ARCH build in place of the shipped SETUP.EXE" >>"$dir/notes"
+  fi
+  setup_run --answer
+  expect_code 0
+  expect_no_dialog
+  expect_product "Produit exemple français" "Produit exemple français"
+  expect_eq "comment among the installed programs" "$(installed_program Comments)" \
+    "Installé par le support d'exemple"
+  expect_eq "publisher among the installed programs" "$(installed_program Publisher)" "Sample Maker"
+  expect_not_installed
+
+  # A step that fails ends the run with its own message, and the folder is
+  # left empty for the next run.
+  bash "$root/scripts/make-medium.sh" --out "$dir/partial" "$root/sample/Product.wxs" en-US it-IT \
+    >"$dir/partial.out" 2>&1
+  expect_eq "make-medium.sh exit code for a culture without strings" "$?" 1
+  expect_line "$dir/partial.out" "make-medium: build it-IT failed:" "the failed step"
+  grep -q '^  .*it-IT.wxi' "$dir/partial.out" || fail "no message of wixl's: $(cat "$dir/partial.out")"
+  bash "$root/scripts/make-medium.sh" --out "$dir/partial" --setup "$root/sample/readme.txt" \
+    "$root/sample/Product.wxs" en-US >"$dir/partial.out" 2>&1
+  expect_eq "make-medium.sh exit code for a SETUP.EXE that is no program" "$?" 1
+  expect_line "$dir/partial.out" "make-medium: check of $dir/partial failed:" "the failed check"
+  grep -q '^  error: SETUP.EXE is not a Windows program' "$dir/partial.out" ||
+    fail "no finding of the check's: $(cat "$dir/partial.out")"
+  [[ -d $dir/partial && -z $(ls -A "$dir/partial") ]] || fail "make-medium.sh left files behind"
 }

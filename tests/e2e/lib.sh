@@ -34,7 +34,8 @@ uitext_idt() {
 }
 
 # Test packages, built once per suite in $work/pkgs:
-#   std.msi       Deutsch, English, Francais (the sample product's rows)
+#   std.msi       Deutsch, English, Français (the sample product's rows), code
+#                 page 1252
 #   three.msi     Francais, Deutsch, Espanol in unsorted order, plus rows that
 #                 must not be offered: a lower-case "lang" key, an empty name,
 #                 an ordinary UIText row
@@ -45,11 +46,14 @@ uitext_idt() {
 #   runtime.msi   a prerequisite package with a file of its own
 #   empty.mst     a transform that changes nothing (std.msi to itself)
 #   de.msi        the German build of std.msi
-#   ja-base.msi   std.msi offering Japanese as well (Lang0017), code page 1252
+#   ja-base.msi   the English build offering Deutsch, English and Japanese
+#                 (Lang0017), code page 1252
 #   ja.msi        its Japanese build: code page 932, Japanese name and folder
 #   0017_l.mst    the transform from ja-base.msi to ja.msi
-#   sample/       the sample medium (scripts/make-sample-medium.sh), with the
-#                 real German, English and French transforms
+#   sample/       the sample medium (scripts/make-sample-medium.sh): the one
+#                 command's CD folder (package Setup.msi, the real German,
+#                 English and French transforms) with Wine's SETUP.EXE and
+#                 test stand-ins
 # Every transform is made with the native mkmst.
 build_packages() {
   local p=$work/pkgs
@@ -94,19 +98,19 @@ build_packages() {
   build_floppy_set
 }
 
-# The Japanese pair: the English package with a Japanese row, in code page
-# 1252, and its Japanese build. wixl writes a package in code page 0, which
-# holds no Japanese, so the Japanese build is the English one moved to code
-# page 932 and then given its strings (msibuild takes UTF-8 and stores them
-# in the package's code page).
+# The Japanese pair: the English package with German, English and Japanese
+# rows, in code page 1252, and its Japanese build. wixl writes a package in
+# code page 0, which holds no Japanese, so the Japanese build is the English
+# one moved to code page 932 and then given its strings (msibuild takes UTF-8
+# and stores them in the package's code page). Code page 932 has no "ç", so
+# the pair has no French row.
 japanese_name=サンプル製品
 build_japanese() {
   local p=$work/pkgs
-  mkdir -p "$p/cp1252" "$p/cp932"
-  cp "$p/std.msi" "$p/ja-base.msi"
-  printf '\n\n1252\t_ForceCodepage\n' >"$p/cp1252/_ForceCodepage.idt"
-  msibuild "$p/ja-base.msi" -i "$p/cp1252/_ForceCodepage.idt" \
-    -q "INSERT INTO \`UIText\` (\`Key\`, \`Text\`) VALUES ('Lang0017', 'Japanese')" || return 1
+  mkdir -p "$p/cp932"
+  printf 'Lang0007\tDeutsch\nLang0009\tEnglish\nLang0017\tJapanese\n' | uitext_idt >"$p/ja.idt"
+  bash "$root/scripts/build-package.sh" "$root/sample/Product.wxs" en-US "$p/ja-base.msi" "$p/ja.idt" &&
+    bash "$root/scripts/set-codepage.sh" "$p/ja-base.msi" 1252 >/dev/null || return 1
   cp "$p/ja-base.msi" "$p/ja.msi"
   printf '\n\n932\t_ForceCodepage\n' >"$p/cp932/_ForceCodepage.idt"
   msibuild "$p/ja.msi" -i "$p/cp932/_ForceCodepage.idt" \
@@ -194,12 +198,16 @@ old_engine() {
   export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;msi=n"
 }
 
-# Makes the scenario's user German and proves that Wine sees it so.
-german_user() {
-  export "${german_env[@]}"
+# Makes the scenario's user German (or French) and proves that Wine sees it so.
+german_user() { locale_user 1031 "${german_env[@]}"; }
+french_user() { locale_user 1036 "${french_env[@]}"; }
+locale_user() {  # LANGID ENVIRONMENT...
+  local id=$1
+  shift
+  export "$@"
   ui sysinfo >"$dir/sysinfo.out"
-  grep -q '^langid: 1031$' "$dir/sysinfo.out" ||
-    fail "precondition: the German locale gives $(grep '^langid' "$dir/sysinfo.out"), not 1031"
+  grep -q "^langid: $id\$" "$dir/sysinfo.out" ||
+    fail "precondition: the locale $LANG gives $(grep '^langid' "$dir/sysinfo.out"), not $id"
 }
 
 # Output goes to files, never into a pipe: a Wine process started first in a

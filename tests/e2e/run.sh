@@ -58,7 +58,10 @@ if [[ ${SETUP_E2E_SKIP_BUILD:-0} != 1 ]]; then
     tail -n 15 "$work/build.log" | sed 's/^/  | /'
     cmake --build "$build" --target uidriver bootprog applymst oldmsi planted >>"$work/build.log" 2>&1
   fi
-  "$root/scripts/build.sh" native:mkmst >>"$work/build.log" 2>&1
+  # The vendor's one command (the sample medium, the French product) ships
+  # the product, the i686 build, and runs the native tools.
+  [[ $SETUP_ARCH == win32 ]] || "$root/scripts/build.sh" win32:setup >>"$work/build.log" 2>&1
+  "$root/scripts/build.sh" native:mkmst native:mkdiskset >>"$work/build.log" 2>&1
 fi
 for f in "$tools/uidriver.exe" "$tools/bootprog.exe" "$tools/applymst.exe" "$tools/oldmsi.dll" "$mkmst"; do
   if [[ ! -f $f ]]; then
@@ -81,15 +84,20 @@ if ! start_xvfb; then
   exit 1
 fi
 
-# A German locale for the default-language cases, generated privately when the
-# machine has none, so the suite does not depend on the machine's locales.
-if locale -a 2>/dev/null | grep -qix 'de_DE.utf-\?8'; then
-  german_env=(LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8)
-else
-  mkdir -p "$work/locale"
-  localedef -i de_DE -f UTF-8 "$work/locale/de_DE.UTF-8" >/dev/null 2>&1
-  german_env=(LOCPATH="$work/locale" LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8)
-fi
+# German and French locales for the default-language cases, generated
+# privately when the machine has none, so the suite does not depend on the
+# machine's locales.
+locale_env() {  # NAME: the environment of a user of that locale, a line each
+  if locale -a 2>/dev/null | grep -qix "$1\.utf-\?8"; then
+    printf '%s\n' "LANG=$1.UTF-8" "LC_ALL=$1.UTF-8"
+  else
+    mkdir -p "$work/locale"
+    localedef -i "$1" -f UTF-8 "$work/locale/$1.UTF-8" >/dev/null 2>&1
+    printf '%s\n' "LOCPATH=$work/locale" "LANG=$1.UTF-8" "LC_ALL=$1.UTF-8"
+  fi
+}
+mapfile -t german_env < <(locale_env de_DE)
+mapfile -t french_env < <(locale_env fr_FR)
 english_env=(LANG=C LC_ALL=C)
 
 t0=$(date +%s)

@@ -77,7 +77,8 @@ sc_planted_dlls_file_dialog() {
 # The vendor's way: a certificate (here a throwaway self-signed one), signed
 # by scripts/sign.sh, checked with osslsigncode; the signed SETUP.EXE
 # installs on the direct route. A copy with one byte changed must fail the
-# check, or the check proves nothing.
+# check, or the check proves nothing. A key or certificate that is missing,
+# empty or not given is refused before anything is signed.
 sc_signed_setup_installs() {
   command -v osslsigncode >/dev/null || { fail "osslsigncode is not installed"; return; }
   local keys=$dir/keys
@@ -86,6 +87,18 @@ sc_signed_setup_installs() {
     -addext "extendedKeyUsage=codeSigning" -keyout "$keys/key.pem" -out "$keys/cert.pem" \
     >"$keys/openssl.log" 2>&1 || { fail "openssl could not make a certificate"; return; }
   make_medium std.msi 0009
+  # Refused in one line before osslsigncode runs, the file left as it was.
+  : >"$keys/empty.pem"
+  cp "$medium/SETUP.EXE" "$keys/unsigned.exe"
+  local bad args
+  for bad in "--cert $keys/cert.pem" "--cert $keys/cert.pem --key" "--key $keys/key.pem" \
+    "--cert $keys/cert.pem --key $keys/missing.pem" "--cert $keys/empty.pem --key $keys/key.pem"; do
+    read -ra args <<<"$bad"
+    bash "$root/scripts/sign.sh" "${args[@]}" "$medium/SETUP.EXE" >"$keys/refused.log" 2>&1
+    expect_eq "sign.sh exit code for [$bad]" "$?" 2
+    expect_eq "lines sign.sh writes for [$bad]" "$(wc -l <"$keys/refused.log")" 1
+    cmp -s "$medium/SETUP.EXE" "$keys/unsigned.exe" || fail "sign.sh $bad changed SETUP.EXE"
+  done
   bash "$root/scripts/sign.sh" --cert "$keys/cert.pem" --key "$keys/key.pem" \
     --description "Setup test" "$medium/SETUP.EXE" "$medium/Product.msi" >"$keys/sign.log" 2>&1 ||
     fail "sign.sh failed: $(tail -n 3 "$keys/sign.log" | tr '\n' ' ')"

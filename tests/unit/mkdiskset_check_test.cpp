@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "fakes/test_packages.h"
+#include "fakes/test_pe_image.h"
 #include "tools/mkdiskset/check.h"
+#include "tools/mkdiskset/check_transform.h"
 #include "tools/mkdiskset/disk_set_author.h"
 #include "tools/msitransform/generate.h"
 
@@ -23,6 +25,17 @@ using Rows = std::vector<std::pair<std::string, std::string>>;
 void Write(const fs::path& path, const std::string& data) {
   fs::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary) << data;
+}
+
+void WriteProgram(const fs::path& path, const testing::PeImageSpec& spec) {
+  const std::vector<uint8_t> image = testing::SmallPeImage(spec);
+  Write(path, std::string(image.begin(), image.end()));
+}
+
+testing::PeImageSpec SignedProgram() {
+  testing::PeImageSpec spec;
+  spec.signature = true;
+  return spec;
 }
 
 void Replace(const fs::path& path, const std::string& from, const std::string& to) {
@@ -54,12 +67,16 @@ void MakePackage(const fs::path& path, const Rows* rows) {
 class MarkedTransforms : public PackageAccess {
  public:
   AutomationPlatform& Automation() override { return real_->Automation(); }
-  bool TransformApplies(const fs::path&, const fs::path& transform, std::string& why) override {
+  bool TransformApplies(const fs::path&, const fs::path& transform, std::string& why,
+                        CheckReport&) override {
     std::ifstream in(transform);
     std::string text;
     in >> text;
     why = "marked " + text;
     return text == "applies";
+  }
+  void CheckPackageTexts(const fs::path& package, CheckReport& report) override {
+    real_->CheckPackageTexts(package, report);
   }
 
  private:
@@ -80,6 +97,12 @@ const Rows kEnglish = {{"Lang0009", "English"}, {"Lang0007", "Deutsch"}, {"NewFo
 
 std::vector<CheckRow> CheckRows() {
   const auto none = [](const fs::path&) {};
+  const auto x64 = [](const fs::path& m) {
+    testing::PeImageSpec spec = SignedProgram();
+    spec.pe32Plus = true;
+    spec.machine = 0x8664;
+    WriteProgram(m / "SETUP.EXE", spec);
+  };
   std::vector<CheckRow> rows = {
       {"a clean medium", none, {}, none, "/es: run with /eq", true},
       {"a user of a listed language",
@@ -138,7 +161,8 @@ std::vector<CheckRow> CheckRows() {
        [](const fs::path& m) { MakePackage(m / "Setup.msi", nullptr); },
        {},
        none,
-       "error (message 5)"},
+       "error (message 5): the UIText table of Setup.msi cannot be read: the package has no "
+       "UIText table"},
       {"no language rows",
        [](const fs::path& m) {
          Rows other = {{"NewFolder", "x"}};
@@ -196,6 +220,65 @@ std::vector<CheckRow> CheckRows() {
        {"--flat"},
        [](const fs::path& s) { Replace(s / "Files.id", "Setup.msi", "Other.msi"); },
        "error (message 4): no package: SETUP.EXE looks for Setup.msi among the files"},
+      {"the program as checked",
+       [](const fs::path& m) { fs::rename(m / "SETUP.EXE", m / "setup.exe"); },
+       {},
+       none,
+       "Program: setup.exe: 32-bit (i386) Windows GUI program, signed",
+       true},
+      {"no program",
+       [](const fs::path& m) { fs::remove(m / "SETUP.EXE"); },
+       {},
+       none,
+       "error: no SETUP.EXE in the medium: the customer has nothing to start"},
+      {"no program on disk 1",
+       none,
+       {"--disk-size", "8192"},
+       [](const fs::path& s) { fs::remove(s / "disk1" / "SETUP.EXE"); },
+       "error: no SETUP.EXE on disk 1"},
+      {"the x86-64 build",
+       x64,
+       {},
+       none,
+       "error: SETUP.EXE is built for x86-64 (64-bit Windows only): a 32-bit Windows cannot "
+       "start this program"},
+      {"the x86-64 build in a set's images",
+       x64,
+       {"--images"},
+       none,
+       "Program: SETUP.EXE: 64-bit (x86-64) Windows GUI program, signed\nPackage: Setup.msi"},
+      {"a console program",
+       [](const fs::path& m) {
+         testing::PeImageSpec spec = SignedProgram();
+         spec.subsystem = 3;
+         WriteProgram(m / "SETUP.EXE", spec);
+       },
+       {},
+       none,
+       "error: SETUP.EXE is a console program, not a GUI one: Windows opens a console window"},
+      {"not a PE image",
+       [](const fs::path& m) { Write(m / "SETUP.EXE", "MZ"); },
+       {"--flat"},
+       none,
+       "error: SETUP.EXE is not a Windows program (no PE image Windows can load)"},
+      {"an unsigned program",
+       [](const fs::path& m) { WriteProgram(m / "SETUP.EXE", {}); },
+       {},
+       none,
+       "warning: SETUP.EXE is not signed: started from a download or a network share, Windows "
+       "first warns that its publisher is unknown",
+       true},
+      {"a package of code page 0 holding text outside ASCII",
+       [](const fs::path& m) {
+         Rows french = {{"Lang0009", "English"}, {"Lang0012", "Fran\u00E7ais"}};
+         MakePackage(m / "Setup.msi", &french);
+         Write(m / "0012_l.mst", "applies");
+       },
+       {},
+       none,
+       "error: Setup.msi is in code page 0 (neutral: ASCII only), which cannot hold its texts "
+       "(table UIText, key Lang0012, column Text: \"Fran\u00E7ais\"): Windows reads them in the "
+       "customer's own code page"},
   };
   return rows;
 }
@@ -211,7 +294,7 @@ TEST(MkdisksetCheckTest, EachMediumWithOneProblemGetsTheCustomersError) {
     const fs::path medium = root / "medium", set = root / "set";
     fs::remove_all(medium);
     fs::remove_all(set);
-    Write(medium / "SETUP.EXE", "MZ");
+    WriteProgram(medium / "SETUP.EXE", SignedProgram());
     MakePackage(medium / "Setup.msi", &kEnglish);
     for (const char* name : {"0007_l.mst", "0009_l.mst"}) Write(medium / name, "applies");
     Write(medium / "Bootstrap" / "a.exe", std::string(5000, 'a'));
@@ -263,13 +346,51 @@ TEST(MkdisksetCheckTest, ATransformAppliesOnlyWhereWindowsInstallerWouldApplyIt)
   auto row = [&](Transform& t, RowAction action, const char* key) {
     feature(t).rows.push_back({action, 2, {{false, 0, key}, {false, 0, "x"}}});
   };
+  auto productCode = [](Transform& t, RowAction action, const char* code) {
+    for (msi::TableChange& change : t.tables) {
+      if (change.table == "Property") {
+        change.rows.push_back({action, 2, {{false, 0, "ProductCode"}, {false, 0, code}}});
+      }
+    }
+  };
   const auto none = [](Transform&) {};
   struct Verdict {
     const char* name;
     std::function<void(Transform&)> change;
     std::function<void(const fs::path&)> spoil;
-    const char* why;  // "" when it applies
+    const char* why;           // "" when it applies
+    const char* finding = "";  // what the report says of it where it applies
   } rows[] = {
+      {"a product code of its own",
+       [&](Transform& t) {
+         productCode(t, RowAction::kUpdate, "{99999999-2222-3333-4444-555555555555}");
+       },
+       nullptr, "",
+       "warning: a product code of its own.mst changes the product code from "
+       "{11111111-2222-3333-4444-555555555555} to {99999999-2222-3333-4444-555555555555}: a user "
+       "who gets it installs another product"},
+      {"texts in code page 0",
+       [&](Transform& t) {
+         t.codepage = 1250;
+         for (msi::RowChange& change : feature(t).rows) change.cells[1].text = "f\u00FCr";
+       },
+       [](const fs::path& f) {
+         // The pool's header is the only place of code page 1250 (the
+         // summary names 1252): made 0, the pool keeps its bytes.
+         std::ifstream in(f, std::ios::binary);
+         std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+         const std::string header("\xE2\x04\x00\x00", 4);
+         ASSERT_EQ(bytes.find(header), bytes.rfind(header));
+         Replace(f, header, std::string(4, '\0'));
+       },
+       "",
+       "error: texts in code page 0.mst is in code page 0 (neutral: ASCII only), which cannot "
+       "hold its texts (table Feature, key Complete, column Title: \"f\u00FCr\")"},
+      {"the package's own product code",
+       [&](Transform& t) {
+         productCode(t, RowAction::kUpdate, "{11111111-2222-3333-4444-555555555555}");
+       },
+       nullptr, ""},
       {"as mkmst made it", none, nullptr, ""},
       {"empty, without summary information", [](Transform& t) { t = Transform(); }, nullptr, ""},
       {"for another product", [](Transform& t) { t.summary.revisionNumber[1] = '9'; }, nullptr,
@@ -351,10 +472,75 @@ TEST(MkdisksetCheckTest, ATransformAppliesOnlyWhereWindowsInstallerWouldApplyIt)
     ASSERT_TRUE(msi::WriteTransform(transform, file.string(), error)) << error;
     if (verdict.spoil) verdict.spoil(file);
     std::string why;
-    EXPECT_EQ(packages->TransformApplies(root / "p.msi", file, why), *verdict.why == '\0');
+    CheckReport report;
+    EXPECT_EQ(packages->TransformApplies(root / "p.msi", file, why, report), *verdict.why == '\0');
     EXPECT_NE(why.find(verdict.why), std::string::npos) << why;
+    std::string findings;
+    for (const Finding& finding : report.warnings) findings += "warning: " + finding.text + "\n";
+    for (const Finding& finding : report.errors) findings += "error: " + finding.text + "\n";
+    if (*verdict.finding == '\0') {
+      EXPECT_EQ(findings, "");
+    } else {
+      EXPECT_NE(findings.find(verdict.finding), std::string::npos) << findings;
+    }
   }
   fs::remove_all(root);
+}
+
+// Each row: the texts outside ASCII of a file of some code page; the
+// error the check reports, or none.
+TEST(MkdisksetCheckTest, TextsOutsideTheirCodePageAreNamedWithWhatTheCustomerSees) {
+  const msi::TextCell fuer{"Property", "ProductName", "Value", "Produit f\u00FCr Sie"};
+  const msi::TextCell kana{"Feature", "Complete", "Title", "\u3059\u3079\u3066"};
+  const msi::TextCell cyrillic{"Property", "ARPCOMMENTS", "Value", "\u041F\u0440\u0438"};
+  const msi::TextCell hebrew{"Property", "ARPCOMMENTS", "Value", "\u05E9\u05DC\u05D5\u05DD"};
+  const struct {
+    const char* name;
+    int codepage, language;
+    std::vector<msi::TextCell> cells;
+    const char* error;  // "" for none
+  } rows[] = {
+      {"ASCII only in code page 0", 0, 1033, {}, ""},
+      {"an accent in code page 1252", 1252, 1036, {fuer}, ""},
+      {"an accent in code page 0",
+       0,
+       1031,
+       {fuer},
+       "file.msi is in code page 0 (neutral: ASCII only), which cannot hold its texts (table "
+       "Property, key ProductName, column Value: \"Produit f\u00FCr Sie\"): Windows reads them in "
+       "the customer's own code page, so they come out right only where that is 1252 (Western "
+       "European systems) and as other characters elsewhere (a Cyrillic system shows \"Produit "
+       "f\u044Cr Sie\"); set code page 1252 on the language build it comes from "
+       "(scripts/set-codepage.sh BUILD.msi 1252) and make the medium again"},
+      {"the bytes of a transform of code page 0",
+       0,
+       1031,
+       {{"Property", "ProductName", "Value", "f\xFCr"}},
+       "column Value: \"f\u00FCr\"): Windows reads them"},
+      {"Japanese in code page 1252",
+       1252,
+       1041,
+       {kana},
+       "file.msi is in code page 1252, which cannot hold its texts (table Feature, key Complete, "
+       "column Title: \"\u3059\u3079\u3066\"): Windows Installer cannot read them"},
+      {"the code page follows the language", 0, 1049, {cyrillic}, "set code page 1251"},
+      {"scripts that no one code page holds",
+       0,
+       1033,
+       {fuer, hebrew},
+       "no one code page holds all its texts"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    CheckReport report;
+    ReportTextsOutsideCodepage("file.msi", row.codepage, row.language, row.cells, report);
+    if (*row.error == '\0') {
+      EXPECT_TRUE(report.errors.empty()) << report.errors[0].text;
+    } else {
+      ASSERT_EQ(report.errors.size(), 1u);
+      EXPECT_NE(report.errors[0].text.find(row.error), std::string::npos) << report.errors[0].text;
+    }
+  }
 }
 
 }  // namespace

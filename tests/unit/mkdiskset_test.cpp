@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tools/mkdiskset/disk_set_author.h"
+#include "tools/mkmst/run_mkmst.h"
 
 namespace setup::tools {
 namespace {
@@ -76,6 +77,53 @@ class MkdisksetTest : public ::testing::Test {
   fs::path root, medium, out;
   std::ostringstream output, errors;
 };
+
+// Each row: a tool's command line; where its answer goes and how it ends.
+TEST(ToolCommandLineTest, HelpAndVersionAnswerOnStandardOutputUsageErrorsOnTheErrorStream) {
+  using Tool = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
+  const struct {
+    Tool tool;
+    std::vector<std::string> arguments;
+    int code;
+    bool onOut;
+    const char* text;
+  } rows[] = {
+      {RunMkdiskset, {"--help"}, 0, true, "usage: mkdiskset split MEDIUM OUT"},
+      {RunMkdiskset, {"-h"}, 0, true, "       mkdiskset check MEDIUM|DISKS [--json]\n"},
+      {RunMkdiskset, {"help"}, 0, true, "mkdiskset COMMAND --help describes a command"},
+      {RunMkdiskset, {"split", "--help"}, 0, true, "  --images       also OUT/diskN.img"},
+      {RunMkdiskset, {"split", "a", "b", "--help"}, 0, true, "Cuts the medium folder"},
+      {RunMkdiskset, {"verify", "--help"}, 0, true, "usage: mkdiskset verify DISKS MEDIUM\nAss"},
+      {RunMkdiskset, {"assemble", "-h"}, 0, true, "into NEWFOLDER, which must not\nexist"},
+      {RunMkdiskset, {"check", "--help"}, 0, true, "  --json  the same report as JSON"},
+      {RunMkdiskset, {"--version"}, 0, true, "mkdiskset " SETUP_TOOLS_VERSION "\n"},
+      {RunMkdiskset, {}, 2, false, "usage: mkdiskset split"},
+      {RunMkdiskset, {"frobnicate"}, 2, false, "mkdiskset: unknown command frobnicate"},
+      {RunMkdiskset,
+       {"split", "a"},
+       2,
+       false,
+       "mkdiskset: too few arguments for split\nusage: mkdiskset split MEDIUM OUT"},
+      {RunMkdiskset, {"check", "a", "b"}, 2, false, "too many arguments for check"},
+      {RunMkdiskset, {"verify", "a", "b", "--json"}, 2, false, "unknown option --json"},
+      {setup::tools::RunMkmst, {"--help"}, 0, true, "usage: mkmst BASE.msi LOCALIZED.msi OUT.mst"},
+      {setup::tools::RunMkmst, {"a", "--help"}, 0, true, "  --codepage PACKAGE.msi  prints"},
+      {setup::tools::RunMkmst, {"--version"}, 0, true, "mkmst " SETUP_TOOLS_VERSION "\n"},
+      {setup::tools::RunMkmst, {"a", "b"}, 2, false, "usage: mkmst"},
+      {setup::tools::RunMkmst, {"--codepage"}, 2, false, "mkmst --codepage PACKAGE.msi"},
+      {setup::tools::RunMkmst, {"a", "-b", "c"}, 2, false, "mkmst: unknown option -b"},
+  };
+  for (const auto& row : rows) {
+    std::string line;
+    for (const std::string& argument : row.arguments) line += argument + " ";
+    SCOPED_TRACE(line);
+    std::ostringstream out, err;
+    EXPECT_EQ(row.tool(row.arguments, out, err), row.code);
+    EXPECT_NE((row.onOut ? out : err).str().find(row.text), std::string::npos)
+        << out.str() << err.str();
+    EXPECT_EQ((row.onOut ? err : out).str(), "");
+  }
+}
 
 TEST_F(MkdisksetTest, SplitThenVerifyRoundTrips) {
   struct Row {

@@ -9,6 +9,7 @@
 
 #include "fakes/test_packages.h"
 #include "tools/mkmst/run_mkmst.h"
+#include "tools/msitransform/codepages.h"
 #include "tools/msitransform/generate.h"
 #include "tools/msitransform/summary_stream.h"
 
@@ -298,6 +299,40 @@ TEST_F(TransformTest, WriteTransformRefusesWhatATransformCannotHold) {
   }
 }
 
+// Each row: texts and the language of their build; the code page that
+// holds them all.
+TEST(CodepageTest, TheCodePageThatHoldsEveryTextPrefersTheLanguages) {
+  const struct {
+    const char* name;
+    std::vector<std::string> texts;
+    int language;
+    std::optional<int> codepage;
+  } rows[] = {
+      {"ASCII only", {"Sample Product", "Complete"}, 1033, 0},
+      {"German", {"f\u00FCr", "Beispiel"}, 1031, 1252},
+      {"French", {"Fran\u00E7ais", "Install\u00E9 par"}, 1036, 1252},
+      {"Western text in a Russian build", {"f\u00FCr"}, 1049, 1252},
+      {"Russian", {"\u041F\u0440\u0438\u0432\u0435\u0442"}, 1049, 1251},
+      {"Russian in an English build", {"\u041F\u0440\u0438"}, 1033, 1251},
+      {"Cyrillic that 1251 and 932 both hold, in a Japanese build",
+       {"\u041F\u0440\u0438"},
+       1041,
+       932},
+      {"Czech", {"\u010Ce\u0161tina"}, 1029, 1250},
+      {"Greek", {"\u0395\u03BB\u03BB\u03B7\u03BD\u03B9\u03BA\u03AC"}, 1032, 1253},
+      {"Japanese", {"\u3059\u3079\u3066"}, 1041, 932},
+      {"Japanese in an English build", {"\u3059\u3079\u3066"}, 1033, 932},
+      {"Chinese (PRC)", {"\u7B80\u4F53"}, 2052, 936},
+      {"Chinese (Taiwan)", {"\u7E41\u9AD4"}, 1028, 950},
+      {"a language the table does not know", {"f\u00FCr"}, 0x7F, 1252},
+      {"Hebrew beside an umlaut", {"f\u00FCr", "\u05E9\u05DC\u05D5\u05DD"}, 1037, std::nullopt},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(CodepageHolding(row.texts, row.language), row.codepage);
+  }
+}
+
 // What mkmst refuses: nothing is written, and OUT is left as it was.
 TEST_F(TransformTest, MkmstRefusesWhatItCannotWriteAndWritesNothing) {
   const char kTable[] = "CREATE TABLE `T` (`K` CHAR(8) NOT NULL, `A` INT PRIMARY KEY `K`)";
@@ -307,7 +342,24 @@ TEST_F(TransformTest, MkmstRefusesWhatItCannotWriteAndWritesNothing) {
     std::vector<std::string> arguments;  // empty: base.msi localized.msi out.mst
     int code;
     const char* message;
+    int localizedCodepage = 1252;
   } rows[] = {
+      {"an accent in a build of code page 0",
+       {},
+       {"UPDATE `Property` SET `Value` = 'Produit f\u00FCr Sie' WHERE `Property` = "
+        "'ProductVersion'"},
+       {},
+       1,
+       "localized.msi is in code page 0, which cannot hold its texts (table Property, key "
+       "ProductVersion, column Value: \"Produit f\u00FCr Sie\");\n  code page 1252 holds every "
+       "text of it: set it on the build with\n    scripts/set-codepage.sh ",
+       0},
+      {"not a package",
+       {},
+       {},
+       {"out.mst", "localized.msi", "other.mst"},
+       1,
+       "out.mst: it is not a Windows Installer package"},
       {"a column added",
        {kTable},
        {"CREATE TABLE `T` (`K` CHAR(8) NOT NULL, `A` INT, `B` INT PRIMARY KEY `K`)"},
@@ -320,7 +372,12 @@ TEST_F(TransformTest, MkmstRefusesWhatItCannotWriteAndWritesNothing) {
        {},
        1,
        "column 2 of table T changes from A (type 5378) to A (type 4356)"},
-      {"no package", {}, {}, {"missing.msi", "localized.msi", "out.mst"}, 1, "cannot read"},
+      {"no package",
+       {},
+       {},
+       {"missing.msi", "localized.msi", "out.mst"},
+       1,
+       "missing.msi: there is no such file"},
       {"OUT is the base", {}, {}, {"base.msi", "localized.msi", "base.msi"}, 2, "refusing"},
       {"too few arguments", {}, {}, {"base.msi", "out.mst"}, 2, "usage: mkmst"},
   };
@@ -329,6 +386,7 @@ TEST_F(TransformTest, MkmstRefusesWhatItCannotWriteAndWritesNothing) {
     PackageSpec base, localized;
     base.sql = row.base;
     localized.sql = row.localized;
+    localized.codepage = row.localizedCodepage;
     MakeTestPackage(Path("base.msi"), base);
     MakeTestPackage(Path("localized.msi"), localized);
     std::ofstream(Path("out.mst")) << "before";

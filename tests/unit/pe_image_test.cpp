@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "fakes/test_pe_image.h"
+
 namespace pe {
 namespace {
 
@@ -11,43 +13,7 @@ void Put(std::vector<uint8_t>& image, size_t offset, uint32_t value, size_t widt
   for (size_t i = 0; i < width; ++i) image[offset + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-// A PE32 image as GNU ld 2.40 leaves it: one section .ldcfg (file 0x200,
-// address 0x1000) holding a load configuration with DependentLoadFlags
-// 0x800 that no directory names, and an import directory with one named
-// and one ordinal import.
-std::vector<uint8_t> SmallImage() {
-  std::vector<uint8_t> image(0x400, 0);
-  image[0] = 'M';
-  image[1] = 'Z';
-  Put(image, 0x3C, 0x40, 4);
-  Put(image, 0x40, 0x4550, 4);
-  Put(image, 0x44 + 2, 1, 2);           // one section
-  Put(image, 0x44 + 4, 0x12345678, 4);  // time stamp
-  Put(image, 0x44 + 16, 0xE0, 2);       // optional header size
-  Put(image, 0x44 + 18, 0x0102, 2);     // executable, 32-bit
-  const size_t optional = 0x58;
-  Put(image, optional, 0x10B, 2);
-  Put(image, optional + 70, 0x0140, 2);  // dynamic base, NX
-  Put(image, optional + 92, 16, 4);
-  Put(image, optional + 96 + 8 * 1, 0x1100, 4);  // imports
-  Put(image, optional + 96 + 8 * 1 + 4, 40, 4);
-  const size_t section = optional + 0xE0;
-  std::memcpy(&image[section], ".ldcfg", 6);
-  Put(image, section + 8, 0x200, 4);
-  Put(image, section + 12, 0x1000, 4);
-  Put(image, section + 16, 0x200, 4);
-  Put(image, section + 20, 0x200, 4);
-  Put(image, 0x200, 64, 4);            // load configuration Size
-  Put(image, 0x200 + 0x36, 0x800, 2);  // DependentLoadFlags
-  Put(image, 0x300, 0x1140, 4);        // descriptor: thunks, name
-  Put(image, 0x300 + 12, 0x1180, 4);
-  Put(image, 0x300 + 16, 0x1140, 4);
-  Put(image, 0x340, 0x1190, 4);
-  Put(image, 0x344, 0x80000007, 4);
-  std::memcpy(&image[0x380], "KERNEL32.dll", 12);
-  std::memcpy(&image[0x392], "Sleep", 5);
-  return image;
-}
+std::vector<uint8_t> SmallImage() { return setup::testing::SmallPeImage(); }
 
 TEST(PeImage, FixSetsTheSwapFlagsTheLoadConfigurationAndAValidChecksum) {
   std::vector<uint8_t> image = SmallImage();
@@ -77,6 +43,40 @@ TEST(PeImage, FixSetsTheSwapFlagsTheLoadConfigurationAndAValidChecksum) {
   Put(image, 0x58 + 96 + 8 * 10 + 4, 64, 4);
   EXPECT_TRUE(PointLoadConfigAt(image, ".ldcfg"));
   EXPECT_EQ(Inspect(image)->dependentLoadFlags, std::optional<uint16_t>(0x800));
+}
+
+// Each row: an image; the facts the check of a medium's program reads.
+TEST(PeImage, MachineSubsystemAndCertificateTableAreRead) {
+  setup::testing::PeImageSpec x64;
+  x64.pe32Plus = true;
+  x64.machine = 0x8664;
+  setup::testing::PeImageSpec console;
+  console.subsystem = 3;
+  setup::testing::PeImageSpec signature;
+  signature.signature = true;
+  const struct {
+    const char* name;
+    setup::testing::PeImageSpec spec;
+    uint16_t machine, subsystem;
+    uint32_t certificateOffset, certificateSize;
+  } rows[] = {
+      {"the i686 build", {}, kMachineI386, kSubsystemWindowsGui, 0, 0},
+      {"the x86-64 build", x64, kMachineAmd64, kSubsystemWindowsGui, 0, 0},
+      {"a console program", console, kMachineI386, kSubsystemWindowsConsole, 0, 0},
+      {"a signed program", signature, kMachineI386, kSubsystemWindowsGui, 0x400, 16},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::optional<Facts> facts = Inspect(setup::testing::SmallPeImage(row.spec));
+    ASSERT_TRUE(facts);
+    EXPECT_EQ(facts->pe32Plus, row.spec.pe32Plus);
+    EXPECT_EQ(facts->machine, row.machine);
+    EXPECT_EQ(facts->subsystem, row.subsystem);
+    EXPECT_EQ(facts->certificateTableOffset, row.certificateOffset);
+    EXPECT_EQ(facts->certificateTableSize, row.certificateSize);
+    ASSERT_EQ(facts->imports.size(), 2u);
+    EXPECT_EQ(facts->imports[1].function, "#7");
+  }
 }
 
 TEST(PeImage, ChecksumFoldsCarriesAddsTheLengthAndSkipsItsOwnField) {

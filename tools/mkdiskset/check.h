@@ -41,6 +41,7 @@ struct WalkStep {
 struct CheckReport {
   std::string input;
   std::string layout;                // medium, per-disk set, flat set, image set
+  std::string program;               // what SETUP.EXE is ("" when there is none)
   std::vector<std::string> volumes;  // "Disk.N: bytes"
   int64_t manifestBytes = 0;
   std::string package;
@@ -54,15 +55,23 @@ struct CheckReport {
 };
 
 // Reads packages for the check: the Installer object SETUP.EXE would use,
-// and whether a transform applies to a package.
+// whether a transform applies to a package, and what their contents show
+// a customer.
 class PackageAccess {
  public:
   virtual ~PackageAccess() = default;
   virtual AutomationPlatform& Automation() = 0;
   // False with the reason in why when Windows Installer would refuse to
-  // apply the transform to the package.
+  // apply the transform to the package. Where it applies, adds to report
+  // what a customer of that language meets: texts outside the transform's
+  // code page (errors), a product code other than the package's (a
+  // warning).
   virtual bool TransformApplies(const std::filesystem::path& package,
-                                const std::filesystem::path& transform, std::string& why) = 0;
+                                const std::filesystem::path& transform, std::string& why,
+                                CheckReport& report) = 0;
+  // Adds to report the texts of the package that its code page cannot
+  // hold (errors).
+  virtual void CheckPackageTexts(const std::filesystem::path& package, CheckReport& report) = 0;
 };
 
 // The libmsi implementation (native builds only).
@@ -73,6 +82,13 @@ std::unique_ptr<PackageAccess> MakeLibmsiPackageAccess();
 // (the package's UIText table cannot be read).
 bool CheckLanguages(InstallerSession& session, FileUtilities& utils, PackageAccess& packages,
                     const std::string& source, const std::string& packagePath, CheckReport& report);
+
+// Fills the program part of report for the SETUP.EXE (any case) of folder
+// ("where" names the place in the report: "in the medium", "on disk 1"):
+// errors for a program that is missing or that a 32-bit Windows cannot
+// start as a GUI program, a warning for one that is not signed.
+void CheckProgram(const std::filesystem::path& folder, const std::string& where,
+                  CheckReport& report);
 
 // Fills the package, language, walk and update parts of report for the
 // folder SETUP.EXE runs from (the medium, or the folder a set was assembled

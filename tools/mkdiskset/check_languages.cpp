@@ -79,6 +79,7 @@ bool CheckLanguages(InstallerSession& session, FileUtilities& utils, PackageAcce
   std::vector<Row> rows;
   std::optional<std::string> english;
   if (!ReadRows(session, packagePath, rows, english, report)) return false;
+  packages.CheckPackageTexts(PosixFileSystem::ToPosixPath(packagePath), report);
   report.otherUsers = DialogOutcome(rows);
   if (rows.empty()) {
     report.errors.push_back(
@@ -93,7 +94,7 @@ bool CheckLanguages(InstallerSession& session, FileUtilities& utils, PackageAcce
       std::string why;
       language.applies =
           packages.TransformApplies(PosixFileSystem::ToPosixPath(packagePath),
-                                    PosixFileSystem::ToPosixPath(source + found), why);
+                                    PosixFileSystem::ToPosixPath(source + found), why, report);
       if (!language.applies) {
         report.errors.push_back(
             {1624, language.transform + " does not apply to " + report.package + " (" + why +

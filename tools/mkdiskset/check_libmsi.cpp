@@ -4,6 +4,7 @@
 #include <libmsi.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <map>
 
 #include "tools/mkdiskset/check.h"
@@ -18,11 +19,39 @@ namespace {
 
 using msi::GObjectPtr;
 
-// Raises a failing call as the dispatch wrappers of SETUP.EXE do.
+// Raises a failing call as the dispatch wrappers of SETUP.EXE do. libmsi's
+// message is the name of the function that failed ("init"), which tells a
+// vendor nothing; its code does.
 [[noreturn]] void Fail(GError* error) {
-  std::string text = error != nullptr ? error->message : "libmsi failed";
+  const int code = error != nullptr ? error->code : LIBMSI_RESULT_FUNCTION_FAILED;
   if (error != nullptr) g_error_free(error);
-  throw DispatchError(kDispErrorException, text);
+  switch (code) {
+    case LIBMSI_RESULT_BAD_QUERY_SYNTAX:
+      throw DispatchError(kDispErrorException, "the query does not fit the package's tables");
+    case LIBMSI_RESULT_OPEN_FAILED:
+      throw DispatchError(kDispErrorException, "the package cannot be opened");
+    default:
+      throw DispatchError(kDispErrorException, "libmsi fails with error " + std::to_string(code));
+  }
+}
+
+// The table a "SELECT ... FROM Table" reads; "" for other statements.
+std::string TableOf(const std::string& sql) {
+  const size_t from = sql.find(" FROM ");
+  if (from == std::string::npos) return "";
+  std::string table = sql.substr(from + 6);
+  table = table.substr(0, table.find(' '));
+  table.erase(std::remove(table.begin(), table.end(), '`'), table.end());
+  return table;
+}
+
+bool HasTable(LibmsiDatabase* database, const std::string& table) {
+  const std::string sql = "SELECT `Table` FROM `_Columns` WHERE `Table` = '" + table + "'";
+  GObjectPtr<LibmsiQuery> query(libmsi_query_new(database, sql.c_str(), nullptr));
+  if (!query || !libmsi_query_execute(query.get(), nullptr, nullptr)) return false;
+  GObjectPtr<LibmsiRecord> row(libmsi_query_fetch(query.get(), nullptr));
+  libmsi_query_close(query.get(), nullptr);
+  return row != nullptr;
 }
 
 class LibmsiRecordObject : public RecordObject {
@@ -71,7 +100,15 @@ class LibmsiDatabaseObject : public DatabaseObject {
   std::unique_ptr<ViewObject> OpenView(const std::string& sql) override {
     GError* error = nullptr;
     LibmsiQuery* query = libmsi_query_new(database_.get(), sql.c_str(), &error);
-    if (query == nullptr) Fail(error);
+    if (query == nullptr) {
+      const std::string table = TableOf(sql);
+      if (!table.empty() && table.find('\'') == std::string::npos &&
+          !HasTable(database_.get(), table)) {
+        g_clear_error(&error);
+        throw DispatchError(kDispErrorException, "the package has no " + table + " table");
+      }
+      Fail(error);
+    }
     return std::make_unique<LibmsiViewObject>(query);
   }
   void Commit() override {}  // opened read-only: nothing to commit
@@ -147,8 +184,42 @@ class LibmsiPackageAccess : public PackageAccess {
 
   // Decided from the transform's contents as Windows Installer checks them
   // (see check_transform.cpp); the package is read once for all of them.
-  bool TransformApplies(const fs::path& package, const fs::path& transform,
-                        std::string& why) override {
+  bool TransformApplies(const fs::path& package, const fs::path& transform, std::string& why,
+                        CheckReport& report) override {
+    if (!OpenPackage(package, why)) return false;
+    msi::Transform read;
+    if (!checker_->Applies(transform.string(), read, why)) return false;
+    const std::string name = transform.filename().string();
+    ReportTextsOutsideCodepage(name, read.codepage, LanguageOf(read.summary.lastSavedBy),
+                               msi::TextsOutsideAscii(read), report);
+    const std::string code = ProductCodeSetBy(read);
+    const std::string own = checker_->Package().Property("ProductCode");
+    if (!code.empty() && g_ascii_strcasecmp(code.c_str(), own.c_str()) != 0) {
+      report.warnings.push_back(
+          {0, name + " changes the product code from " + own + " to " + code +
+                  ": a user who gets it installs another product, which Windows lists and "
+                  "updates apart from the package's (a language transform normally keeps the "
+                  "product code; go on if this one is meant to change it)"});
+    }
+    return true;
+  }
+
+  void CheckPackageTexts(const fs::path& package, CheckReport& report) override {
+    std::string why;
+    if (!OpenPackage(package, why)) return;  // the language rows report an unreadable package
+    msi::PackageReader& reader = checker_->Package();
+    // libmsi has read every text of a package of another code page in it.
+    if (reader.Codepage() != 0) return;
+    std::vector<msi::TextCell> cells;
+    if (!msi::TextsOutsideAscii(reader, cells, why)) return;
+    ReportTextsOutsideCodepage(
+        report.package, 0, std::atoi(reader.Property("ProductLanguage").c_str()), cells, report);
+  }
+
+ private:
+  // Reads the package for the transform checks once; false with the
+  // reason when it cannot be read.
+  bool OpenPackage(const fs::path& package, std::string& why) {
     if (checkedPackage_ != Identity(package.string())) {
       checker_ = std::make_unique<TransformChecker>();
       checkedPackage_ = Identity(package.string());
@@ -162,14 +233,17 @@ class LibmsiPackageAccess : public PackageAccess {
         openError_ = "the package cannot be read: " + error.Text();
       }
     }
-    if (!openError_.empty()) {
-      why = openError_;
-      return false;
-    }
-    return checker_->Applies(transform.string(), why);
+    why = openError_;
+    return openError_.empty();
   }
 
- private:
+  // The language of "platform;language" (a transform's Last Saved By).
+  static int LanguageOf(const std::string& platformAndLanguage) {
+    const size_t semicolon = platformAndLanguage.find(';');
+    return semicolon == std::string::npos ? 0
+                                          : std::atoi(platformAndLanguage.c_str() + semicolon + 1);
+  }
+
   OpenedPackages packages_;
   LibmsiAutomation automation_{packages_};
   std::unique_ptr<TransformChecker> checker_;

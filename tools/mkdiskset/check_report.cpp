@@ -63,6 +63,7 @@ void PrintReport(const CheckReport& r, std::ostream& out) {
     PrintList(out, "Volumes (the manifest lists " + std::to_string(r.manifestBytes) + " bytes):",
               r.volumes);
   }
+  if (!r.program.empty()) out << "Program: " << r.program << "\n";
   if (!r.package.empty()) out << "Package: " << r.package << "\n";
   if (!r.languages.empty()) out << "Languages (UIText rows, table order):\n";
   for (const LanguageRow& l : r.languages) {
@@ -98,8 +99,8 @@ void PrintReport(const CheckReport& r, std::ostream& out) {
 void PrintJsonReport(const CheckReport& r, std::ostream& out) {
   out << "{\n  \"input\": " << Quoted(r.input) << ",\n  \"layout\": " << Quoted(r.layout)
       << ",\n  \"volumes\": " << JsonList(r.volumes)
-      << ",\n  \"manifestBytes\": " << r.manifestBytes << ",\n  \"package\": " << Quoted(r.package)
-      << ",\n  \"languages\": [";
+      << ",\n  \"manifestBytes\": " << r.manifestBytes << ",\n  \"program\": " << Quoted(r.program)
+      << ",\n  \"package\": " << Quoted(r.package) << ",\n  \"languages\": [";
   for (std::size_t i = 0; i < r.languages.size(); ++i) {
     const LanguageRow& l = r.languages[i];
     out << (i ? ",\n" : "\n") << "    {\"name\": " << Quoted(l.name)

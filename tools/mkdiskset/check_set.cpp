@@ -90,10 +90,6 @@ bool CheckManifestText(const fs::path& manifest, CheckReport& report) {
 // volumes the copy will ask for.
 void CheckSetFiles(const fs::path& set, bool flat, CheckReport& report) {
   const fs::path first = flat ? set : set / "disk1";
-  std::error_code error;
-  if (!fs::is_regular_file(first / "SETUP.EXE", error)) {
-    report.errors.push_back({0, "disk 1 holds no SETUP.EXE: there is nothing to start"});
-  }
   if (!CheckManifestText(first / "Files.id", report)) return;
   HostFileSystem files;
   HostTextCodec text;
@@ -173,6 +169,7 @@ int Check(const fs::path& input, bool json, PackageAccess& packages, std::ostrea
   }
 
   if (report.layout == "medium") {
+    CheckProgram(input, "in the medium", report);
     CheckMediumFolder(input, "", packages, report);
   } else {
     CheckSetFiles(set, flat, report);
@@ -184,6 +181,7 @@ int Check(const fs::path& input, bool json, PackageAccess& packages, std::ostrea
           {9, "the copy engine cannot assemble the set: message 9 (" + why.str() + ")"});
     }
     if (report.errors.empty()) CheckMediumFolder(assembled, "Setup.msi", packages, report);
+    CheckProgram(flat ? set : set / "disk1", flat ? "beside Files.id" : "on disk 1", report);
   }
   if (json) {
     PrintJsonReport(report, out);

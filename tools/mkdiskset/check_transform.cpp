@@ -50,18 +50,6 @@ int CompareVersions(const std::string& a, const std::string& b, int depth) {
   return 0;
 }
 
-std::string ShownKey(const Schema& schema, const Row& row) {
-  std::string text;
-  for (size_t i = 0; i < schema.size(); ++i) {
-    if (!IsKey(schema[i].type)) continue;
-    if (!text.empty()) text += ", ";
-    text += row[i].null                ? "null"
-            : IsString(schema[i].type) ? row[i].text
-                                       : std::to_string(row[i].number);
-  }
-  return text;
-}
-
 // False with why when the validation flags reject the package.
 bool Validates(const PackageReader& package, const TransformSummary& summary, int flags,
                std::string& why) {
@@ -118,6 +106,21 @@ bool Validates(const PackageReader& package, const TransformSummary& summary, in
 
 }  // namespace
 
+std::string ProductCodeSetBy(const Transform& transform) {
+  std::string code;
+  for (const TableChange& change : transform.tables) {
+    if (change.table != "Property" || change.schema.size() < 2) continue;
+    for (const RowChange& row : change.rows) {
+      const bool valueGiven = row.action == RowAction::kInsert ||
+                              (row.action == RowAction::kUpdate && (row.columns & 2) != 0);
+      if (valueGiven && !row.cells[0].null && row.cells[0].text == "ProductCode") {
+        code = row.cells[1].text;
+      }
+    }
+  }
+  return code;
+}
+
 bool TransformChecker::Open(LibmsiDatabase* package, std::string& error) {
   keys_.clear();
   return package_.Open(package, error);
@@ -135,8 +138,8 @@ const std::unordered_set<std::string>* TransformChecker::Keys(const std::string&
   return &(keys_[table] = std::move(keys));
 }
 
-bool TransformChecker::Applies(const std::string& path, std::string& why) {
-  Transform transform;
+bool TransformChecker::Applies(const std::string& path, Transform& transform, std::string& why) {
+  transform = Transform();
   if (!ReadTransform(path, package_.TableSchemas(), transform, why)) return false;
   const TransformSummary& summary = transform.summary;
   int flags = summary.present ? (summary.characterCount >> 16) & 0xFFFF : 0;

@@ -7,9 +7,22 @@
 #include <string>
 #include <unordered_set>
 
+#include "tools/mkdiskset/check.h"
+#include "tools/msitransform/codepages.h"
 #include "tools/msitransform/package.h"
 
 namespace setup::tools {
+
+// Adds to report an error when the code page of file (the package or a
+// transform, as the report names it) cannot hold the texts among cells
+// (its string cells outside ASCII): the rows, what Windows shows the
+// customer, and the code page that holds them all for language languageId.
+void ReportTextsOutsideCodepage(const std::string& file, int codepage, int languageId,
+                                const std::vector<msi::TextCell>& cells, CheckReport& report);
+
+// The product code a transform gives the product (its Property row
+// ProductCode, inserted or changed); "" when it sets none.
+std::string ProductCodeSetBy(const msi::Transform& transform);
 
 class TransformChecker {
  public:
@@ -18,8 +31,10 @@ class TransformChecker {
 
   // True when Windows Installer would apply the transform at path to the
   // package; otherwise false with the reason, in the words of the report
-  // ("made for another product: ...").
-  bool Applies(const std::string& path, std::string& why);
+  // ("made for another product: ..."). The transform as read is left in
+  // transform.
+  bool Applies(const std::string& path, msi::Transform& transform, std::string& why);
+  msi::PackageReader& Package() { return package_; }
 
  private:
   const std::unordered_set<std::string>* Keys(const std::string& table, std::string& error);

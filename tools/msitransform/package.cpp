@@ -5,7 +5,10 @@
 
 #include <libmsi.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 
 #include "tools/msitransform/gobject_ptr.h"
 
@@ -87,11 +90,25 @@ PackageReader::PackageReader() : db_(std::make_unique<Database>()) {}
 PackageReader::~PackageReader() = default;
 
 bool PackageReader::Open(const std::string& path, std::string& error) {
-  GError* failure = nullptr;
+  // libmsi names neither a missing file nor a file of another kind: ask
+  // the file system first, so that the reason says which it is.
+  std::error_code failure;
+  if (std::filesystem::is_directory(path, failure)) {
+    error = "it is a folder, not a package";
+    return false;
+  }
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (!file) {
+    error = errno == ENOENT ? "there is no such file" : std::strerror(errno);
+    return false;
+  }
+  file.reset();
+  GError* opened = nullptr;
   GObjectPtr<LibmsiDatabase> db(
-      libmsi_database_new(path.c_str(), LIBMSI_DB_FLAGS_READONLY, nullptr, &failure));
+      libmsi_database_new(path.c_str(), LIBMSI_DB_FLAGS_READONLY, nullptr, &opened));
   if (!db) {
-    error = TakeError(failure, "libmsi cannot open it");
+    if (opened != nullptr) g_error_free(opened);
+    error = "it is not a Windows Installer package (libmsi cannot open it as one)";
     return false;
   }
   return Open(db.get(), error);

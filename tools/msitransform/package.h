@@ -33,7 +33,8 @@ class PackageReader {
   PackageReader(const PackageReader&) = delete;
   PackageReader& operator=(const PackageReader&) = delete;
 
-  // False with the reason when path is no package libmsi can read.
+  // False with the reason when path is no package libmsi can read: there
+  // is no such file, it cannot be read, or it is not a package.
   bool Open(const std::string& path, std::string& error);
   // The same over a database already open (libmsi reads a whole package
   // when it opens it); the reader takes a reference of its own.

@@ -91,4 +91,16 @@ std::string RowKey(const Schema& schema, const Row& row) {
   return key;
 }
 
+std::string ShownKey(const Schema& schema, const Row& row) {
+  std::string text;
+  for (size_t i = 0; i < schema.size() && i < row.size(); ++i) {
+    if (!IsKey(schema[i].type)) continue;
+    if (!text.empty()) text += ", ";
+    text += row[i].null                ? "null"
+            : IsString(schema[i].type) ? row[i].text
+                                       : std::to_string(row[i].number);
+  }
+  return text;
+}
+
 }  // namespace setup::msi

@@ -130,5 +130,7 @@ std::string CellStreamName(const std::string& table, const Schema& schema, const
 
 // A row's primary key as one string, for hash maps (unique per key).
 std::string RowKey(const Schema& schema, const Row& row);
+// The same for a person: the key columns joined by ", " ("null" for none).
+std::string ShownKey(const Schema& schema, const Row& row);
 
 }  // namespace setup::msi

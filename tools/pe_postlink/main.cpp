@@ -7,7 +7,8 @@
 //                          switch for them) and stores the new checksum
 //   pe_postlink show FILE  prints the facts, one "key value" line each, and
 //                          "import DLL FUNCTION" for every imported function
-// Exits 0 on success, 1 when the file cannot be read, parsed or written.
+// Exits 0 on success (--help and --version too), 1 when the file cannot be
+// read, parsed or written.
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -32,8 +33,17 @@ bool Store(const char* path, const std::vector<uint8_t>& bytes) {
   return static_cast<bool>(out.flush());
 }
 
+const char kUsage[] = "usage: pe_postlink fix|show FILE\n";
+const char kHelp[] =
+    "  fix FILE   the last step of SETUP.EXE's link: points the load configuration\n"
+    "             directory at the section .ldcfg, sets the run-from-swap flags and\n"
+    "             stores the new checksum (before any signing)\n"
+    "  show FILE  prints the facts of a PE image, one \"key value\" line each\n";
+
 void Show(const pe::Facts& facts) {
   std::printf("format %s\n", facts.pe32Plus ? "pe32+" : "pe32");
+  std::printf("machine 0x%04x\n", facts.machine);
+  std::printf("subsystem %u\n", facts.subsystem);
   std::printf("characteristics 0x%04x\n", facts.characteristics);
   std::printf("dllcharacteristics 0x%04x\n", facts.dllCharacteristics);
   std::printf("timestamp %u\n", facts.timeDateStamp);
@@ -51,8 +61,20 @@ void Show(const pe::Facts& facts) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word == "--help" || word == "-h") {
+      std::printf("pe_postlink %s: the post-link step of SETUP.EXE\n%s%s", SETUP_TOOLS_VERSION,
+                  kUsage, kHelp);
+      return 0;
+    }
+    if (word == "--version") {
+      std::printf("pe_postlink %s\n", SETUP_TOOLS_VERSION);
+      return 0;
+    }
+  }
   if (argc != 3) {
-    std::fprintf(stderr, "usage: pe_postlink fix|show FILE\n");
+    std::fprintf(stderr, "%s", kUsage);
     return 1;
   }
   const std::string command = argv[1];

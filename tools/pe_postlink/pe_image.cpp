@@ -12,6 +12,7 @@ constexpr size_t kSectionHeaderSize = 40;
 constexpr uint16_t kMagicPe32 = 0x10B;
 constexpr uint16_t kMagicPe32Plus = 0x20B;
 constexpr size_t kImportDirectory = 1;
+constexpr size_t kCertificateDirectory = 4;
 constexpr size_t kLoadConfigDirectory = 10;
 constexpr size_t kImportDescriptorSize = 20;
 // DependentLoadFlags inside IMAGE_LOAD_CONFIG_DIRECTORY32 / 64.
@@ -152,6 +153,8 @@ std::optional<Facts> Inspect(const std::vector<uint8_t>& image) {
   if (!layout) return std::nullopt;
   Facts facts;
   facts.pe32Plus = layout->pe32Plus;
+  facts.machine = static_cast<uint16_t>(Read(image, layout->fileHeader, 2));
+  facts.subsystem = static_cast<uint16_t>(Read(image, layout->optionalHeader + 68, 2));
   facts.timeDateStamp = static_cast<uint32_t>(Read(image, layout->fileHeader + 4, 4));
   facts.characteristics = static_cast<uint16_t>(Read(image, layout->fileHeader + 18, 2));
   facts.dllCharacteristics = static_cast<uint16_t>(Read(image, layout->optionalHeader + 70, 2));
@@ -179,6 +182,9 @@ std::optional<Facts> Inspect(const std::vector<uint8_t>& image) {
   }
   directory(kImportDirectory, rva, size);
   if (rva != 0 && !ReadImports(image, *layout, rva, facts.imports)) return std::nullopt;
+  directory(kCertificateDirectory, rva, size);
+  facts.certificateTableOffset = static_cast<uint32_t>(rva);
+  facts.certificateTableSize = static_cast<uint32_t>(size);
   return facts;
 }
 

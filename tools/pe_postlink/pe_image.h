@@ -1,6 +1,7 @@
 // The few facts of a PE image that the build sets and the binary check
 // reads: header flags, time stamp, checksum, the load configuration's
-// DependentLoadFlags and the imported functions. Works on the file's bytes,
+// DependentLoadFlags and the imported functions; and what the check of a
+// medium asks of its program: machine, subsystem, signature. Works on the file's bytes,
 // so it runs on the build machine, whatever it is.
 #pragma once
 
@@ -16,6 +17,11 @@ constexpr uint16_t kRemovableRunFromSwap = 0x0400;
 constexpr uint16_t kNetRunFromSwap = 0x0800;
 constexpr uint16_t kDynamicBase = 0x0040;
 constexpr uint16_t kNxCompat = 0x0100;
+// IMAGE_FILE_MACHINE_* and IMAGE_SUBSYSTEM_* values.
+constexpr uint16_t kMachineI386 = 0x014C;
+constexpr uint16_t kMachineAmd64 = 0x8664;
+constexpr uint16_t kSubsystemWindowsGui = 2;
+constexpr uint16_t kSubsystemWindowsConsole = 3;
 
 struct Import {
   std::string dll;       // as the import directory spells it
@@ -24,6 +30,8 @@ struct Import {
 
 struct Facts {
   bool pe32Plus = false;
+  uint16_t machine = 0;
+  uint16_t subsystem = 0;
   uint16_t characteristics = 0;
   uint16_t dllCharacteristics = 0;
   uint32_t timeDateStamp = 0;
@@ -33,6 +41,10 @@ struct Facts {
   // to hold the field.
   std::optional<uint16_t> dependentLoadFlags;
   std::vector<Import> imports;
+  // The certificate table (data directory 4), where an Authenticode
+  // signature lies: a file offset, not an address; both 0 when absent.
+  uint32_t certificateTableOffset = 0;
+  uint32_t certificateTableSize = 0;
 };
 
 // Reads the facts; empty when the bytes are not a PE image whose headers,
