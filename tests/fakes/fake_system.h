@@ -26,7 +26,23 @@ class FakeProcessRunner : public ProcessRunner {
   std::vector<ProcessRun> runs;
   std::map<std::string, uint32_t> exitCodes;  // by program path; 0 when absent
   std::set<std::string> unstartable;          // these throw ProcessLaunchError
+  // Asked before each start: a nonzero answer refuses it with that error
+  // code (ProcessLaunchError), as for a program a scanner holds.
+  std::function<uint32_t(const std::string& program)> refuseStart;
   std::function<void(const ProcessRun&)> onRun;
+};
+
+// Time that passes only by Sleep (or a test moving now).
+class FakeClock : public Clock {
+ public:
+  uint32_t Milliseconds() override { return now; }
+  void Sleep(uint32_t milliseconds) override {
+    sleeps.push_back(milliseconds);
+    now += milliseconds;
+  }
+
+  uint32_t now = 0;
+  std::vector<uint32_t> sleeps;
 };
 
 // One poll of a fake child: what the wait answers, what the exit code reads.

@@ -205,7 +205,8 @@ TEST_F(Launch, ExitCodesAreReportedInWordsAndKeptForTheProcess) {
     RecordingMessageBoxes fresh;
     Messages freshMessages(catalogue, fresh);
     RunOutcome freshOutcome;
-    InstallLauncher l(utils, processes, system, session, freshMessages, freshOutcome);
+    InstallLauncher l(utils, processes, system, session, freshMessages, freshOutcome, context.queue,
+                      clock);
     processes.exitCodes["C:\\Windows\\System32\\msiexec.exe"] = row.code;
     l.InstallPackage("D:\\Pkg\\Product.msi", Main());
     std::vector<std::string> shown;
