@@ -35,11 +35,16 @@ bool HandleMessages(BusyWindow& window) {
 
 }  // namespace
 
+Win32InstallerMutex::Win32InstallerMutex() {
+  const DWORD version = ::GetVersion();
+  name_ = InstallerMutexName((version & 0x80000000) == 0, LOBYTE(LOWORD(version)));
+}
+
 InstallerMutex::WaitEnd Win32InstallerMutex::Wait(uint32_t milliseconds, bool untilFree,
                                                   bool showWindow) {
   KernelHandle mutex;
   if (untilFree) {
-    mutex.reset(::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name_.c_str()));
+    mutex.reset(::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name_));
     if (!mutex.valid() || TakeIfFree(mutex.get())) return WaitEnd::Free;
   }
   BusyWindow window(showWindow);

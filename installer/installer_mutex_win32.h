@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "installer/installer_queue.h"
 #include "support/dialog_procedure_win32.h"
 
@@ -13,8 +11,8 @@ namespace setup::win32 {
 
 class Win32InstallerMutex final : public InstallerMutex {
  public:
-  // name: see InstallerMutexName.
-  explicit Win32InstallerMutex(std::string name) : name_(std::move(name)) {}
+  // The mutex of the running system (see InstallerMutexName).
+  Win32InstallerMutex();
 
   // The mutex is opened with the right to release it: a wait that ends
   // because it is free takes it, and it is handed back at once, so that
@@ -23,7 +21,7 @@ class Win32InstallerMutex final : public InstallerMutex {
   WaitEnd Wait(uint32_t milliseconds, bool untilFree, bool showWindow) override;
 
  private:
-  std::string name_;
+  const char* name_;
 };
 
 // The window of the wait: "another installation is in progress", Cancel.

@@ -1,37 +1,33 @@
 #include "installer/installer_queue.h"
 
-#include "support/run_outcome.h"
-
 namespace setup {
 
-std::string InstallerMutexName(const OsVersion& os) {
-  constexpr uint32_t kPlatformNt = 2;  // VER_PLATFORM_WIN32_NT
-  const bool namespaces = os.platformId == kPlatformNt && os.majorVersion >= 5;
-  return namespaces ? "Global\\_MSIExecute" : "_MSIExecute";
+const char* InstallerMutexName(bool ntFamily, uint32_t majorVersion) {
+  return ntFamily && majorVersion >= 5 ? "Global\\_MSIExecute" : "_MSIExecute";
 }
 
-Turn InstallerQueue::Run(const std::function<uint32_t()>& install) {
+InstallerQueue::Waiting InstallerQueue::Begin() {
+  Waiting waiting;
+  waiting.start = clock_.Milliseconds();
+  waiting.showWindow = system_.WindowStationVisible();
+  return waiting;
+}
+
+bool InstallerQueue::AwaitTry(Waiting& waiting) {
   using WaitEnd = InstallerMutex::WaitEnd;
-  const bool showWindow = system_.WindowStationVisible();
-  const uint32_t start = clock_.Milliseconds();
-  for (bool retry = false;; retry = true) {
-    if (retry) {
-      if (Left(start) < kRetryPause) return {Turn::End::Busy, exitcode::kInstallerBusy};
-      if (mutex_.Wait(kRetryPause, false, showWindow) == WaitEnd::Cancelled) {
-        return {Turn::End::Cancelled, 0};
-      }
-    }
-    switch (mutex_.Wait(Left(start), true, showWindow)) {
-      case WaitEnd::Cancelled:
-        return {Turn::End::Cancelled, 0};
-      case WaitEnd::TimedOut:
-        return {Turn::End::Busy, exitcode::kInstallerBusy};
-      case WaitEnd::Free:
-        break;
-    }
-    const uint32_t code = install();
-    if (code != exitcode::kInstallerBusy) return {Turn::End::Ran, code};
+  const bool retry = waiting.retry;
+  waiting.retry = true;
+  if (retry && Left(waiting.start) < kRetryPause) {
+    waiting.end = {Turn::End::Busy, exitcode::kInstallerBusy};
+    return false;
   }
+  WaitEnd end = WaitEnd::Free;
+  if (retry) end = mutex_.Wait(kRetryPause, false, waiting.showWindow);
+  if (end != WaitEnd::Cancelled) end = mutex_.Wait(Left(waiting.start), true, waiting.showWindow);
+  if (end == WaitEnd::Free) return true;
+  waiting.end = end == WaitEnd::Cancelled ? Turn{Turn::End::Cancelled, 0}
+                                          : Turn{Turn::End::Busy, exitcode::kInstallerBusy};
+  return false;
 }
 
 bool InstallerQueue::OtherInstallationRunning() {

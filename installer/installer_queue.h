@@ -6,17 +6,17 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <string>
 
 #include "support/platform.h"
+#include "support/run_outcome.h"
 
 namespace setup {
 
-// The installer's mutex: "Global\_MSIExecute" where kernel object names
-// have namespaces (the NT family from 5.0 on); "_MSIExecute" on the 9x
-// family and NT 4.0, whose object names may hold no backslash at all.
-std::string InstallerMutexName(const OsVersion& os);
+// The installer's mutex on a system of the NT family (else 9x) with that
+// major version: "Global\_MSIExecute" where kernel object names have
+// namespaces (the NT family from 5.0 on); "_MSIExecute" on the 9x family
+// and NT 4.0, whose object names may hold no backslash at all.
+const char* InstallerMutexName(bool ntFamily, uint32_t majorVersion);
 
 // The installer's mutex and the wait for it, on the user-interface thread.
 class InstallerMutex {
@@ -59,16 +59,34 @@ class InstallerQueue {
   InstallerQueue(InstallerMutex& mutex, Clock& clock, SystemInfo& system)
       : mutex_(mutex), clock_(clock), system_(system) {}
 
-  // Runs install (which answers an installer exit code) once no other
-  // installation holds the mutex. When it answers 1618 all the same, it
-  // waits kRetryPause, then for the mutex again, and tries again; all
+  // Runs install (a call that answers an installer exit code) once no
+  // other installation holds the mutex. When it answers 1618 all the same,
+  // it waits kRetryPause, then for the mutex again, and tries again; all
   // within kLimit of the call.
-  Turn Run(const std::function<uint32_t()>& install);
+  template <typename Install>
+  Turn Run(Install install) {
+    Waiting waiting = Begin();
+    while (AwaitTry(waiting)) {
+      const uint32_t code = install();
+      if (code != exitcode::kInstallerBusy) return {Turn::End::Ran, code};
+    }
+    return waiting.end;
+  }
 
   // Whether another installation holds the installer now.
   bool OtherInstallationRunning();
 
  private:
+  struct Waiting {
+    uint32_t start = 0;  // on the clock
+    bool showWindow = false;
+    bool retry = false;  // the last try answered 1618
+    Turn end;            // when AwaitTry is false: how the turn ended
+  };
+  Waiting Begin();
+  // Waits until the next try may start and returns true; false when the
+  // turn ends instead (waiting.end).
+  bool AwaitTry(Waiting& waiting);
   // Milliseconds left of the limit of the turn that started at start.
   uint32_t Left(uint32_t start);
 

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "support/text.h"
-
 namespace setup {
 
 bool IsMomentaryRefusal(uint32_t error, bool justCopied) {
@@ -31,7 +29,7 @@ bool RetryBudget::PauseForRetry() {
 bool PatientFileSystem::RemoveFile(const std::string& path, uint32_t& error) {
   for (;;) {
     if (inner_.RemoveFile(path, error)) {
-      removed_.push_back(ToUpper(path));
+      removed_.push_back(path);
       return true;
     }
     if (!IsMomentaryRefusal(error, true) || !budget_.PauseForRetry()) return false;
@@ -41,25 +39,18 @@ bool PatientFileSystem::RemoveFile(const std::string& path, uint32_t& error) {
 bool PatientFileSystem::RemoveFolder(const std::string& path, uint32_t& error) {
   for (;;) {
     if (inner_.RemoveFolder(path, error)) return true;
-    const bool momentary = error == syserror::kDirNotEmpty ? HoldsOnlyRemovedFiles(path)
-                                                           : IsMomentaryRefusal(error, true);
+    const bool momentary =
+        error == syserror::kDirNotEmpty ? DeletePending() : IsMomentaryRefusal(error, true);
     if (!momentary || !budget_.PauseForRetry()) return false;
   }
 }
 
-bool PatientFileSystem::HoldsOnlyRemovedFiles(const std::string& folder) {
-  std::string base = folder;
-  TrimTrailing(base, '\\');
-  DirectoryEntry entry;
-  std::unique_ptr<DirectorySearch> search = inner_.FindFirst(base + "\\*", entry);
-  for (bool found = search != nullptr; found; found = search->Next(entry)) {
-    if (entry.name == "." || entry.name == "..") continue;
-    const std::string path = ToUpper(base + "\\" + entry.name);
-    if (entry.isFolder || std::find(removed_.begin(), removed_.end(), path) == removed_.end()) {
-      return false;
-    }
+bool PatientFileSystem::DeletePending() {
+  for (const std::string& path : removed_) {
+    uint32_t error = 0;
+    if (!inner_.RemoveFile(path, error) && error == syserror::kAccessDenied) return true;
   }
-  return true;
+  return false;
 }
 
 }  // namespace setup

@@ -58,11 +58,12 @@ class RetryBudget {
 // The file system through which a run removes the files it copied and the
 // folders it made for them: a removal refused for a moment is tried again,
 // all removals sharing one RetryBudget, so that a file that stays held
-// costs the run kBudget once, not once per file. A folder that is refused
-// as not empty counts as held for a moment only while it lists nothing but
-// files removed through here (deletes that wait for a scanner to close its
-// handle); anything else in it is left as it is, at once. Every other
-// operation is the inner file system's.
+// costs the run kBudget once, not once per file. A folder refused as not
+// empty counts as held for a moment only while a file removed through here
+// is still there, its delete waiting for a scanner to close its handle
+// (another delete of it is then refused as ERROR_ACCESS_DENIED); anything
+// else in it is left as it is, at once. Every other operation is the inner
+// file system's.
 class PatientFileSystem final : public FileSystem {
  public:
   PatientFileSystem(FileSystem& inner, Clock& clock) : inner_(inner), budget_(clock) {}
@@ -95,12 +96,12 @@ class PatientFileSystem final : public FileSystem {
   }
 
  private:
-  // Whether folder lists only files removed through here.
-  bool HoldsOnlyRemovedFiles(const std::string& folder);
+  // Whether the delete of a file removed through here still waits.
+  bool DeletePending();
 
   FileSystem& inner_;
   RetryBudget budget_;
-  std::vector<std::string> removed_;  // upper-cased paths
+  std::vector<std::string> removed_;
 };
 
 }  // namespace setup

@@ -316,6 +316,10 @@ bool FakeFileSystem::RemoveFile(const std::string& path, uint32_t& error) {
   error = refuse ? refuse("delete", path) : 0;
   if (error != 0) return false;
   Node* node = Find(norm);
+  if (node != nullptr && node->removed && !(deletePending && deletePending(path))) {
+    Unlink(norm);
+    node = nullptr;
+  }
   if (node == nullptr || node->isFolder || node->removed) {
     error = node == nullptr ? syserror::kFileNotFound : syserror::kAccessDenied;
     return false;

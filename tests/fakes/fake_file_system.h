@@ -62,11 +62,11 @@ class FakeFileSystem : public FileSystem {
   // OpenForReading ("open"): a nonzero answer refuses the call with that
   // error code (a scanner holding the file).
   std::function<uint32_t(const std::string& operation, const std::string& path)> refuse;
-  // Asked when a file is removed and whenever its folder is removed
-  // afterwards: while true, the file stays listed (a delete that waits for
-  // another program to close it, as on Windows), refuses every open and
-  // removal with ERROR_ACCESS_DENIED, and keeps its folder from being
-  // removed (ERROR_DIR_NOT_EMPTY).
+  // Asked when a file is removed, and again when it or its folder is
+  // removed afterwards: while true, the file stays listed (a delete that
+  // waits for another program to close it, as on Windows), refuses every
+  // open and removal with ERROR_ACCESS_DENIED, and keeps its folder from
+  // being removed (ERROR_DIR_NOT_EMPTY).
   std::function<bool(const std::string& path)> deletePending;
 
   // Observations.

@@ -62,8 +62,7 @@ struct Win32Machine {
   setup::win32::ComAutomation automation;
   setup::win32::Win32TextCodec text;
   setup::win32::Win32Clock clock;
-  setup::win32::Win32InstallerMutex installerMutex{
-      setup::InstallerMutexName(system.GetOsVersion())};
+  setup::win32::Win32InstallerMutex installerMutex;
   setup::Services services{files,      processes, system, boxes,         catalogue,
                            automation, text,      clock,  installerMutex};
   setup::SetupContext context{services};
