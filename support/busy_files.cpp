@@ -48,7 +48,11 @@ bool PatientFileSystem::RemoveFolder(const std::string& path, uint32_t& error) {
 bool PatientFileSystem::DeletePending() {
   for (const std::string& path : removed_) {
     uint32_t error = 0;
-    if (!inner_.RemoveFile(path, error) && error == syserror::kAccessDenied) return true;
+    // Windows refuses the second delete (ERROR_ACCESS_DENIED); Wine grants it.
+    if (inner_.RemoveFile(path, error) ||
+        (error != syserror::kFileNotFound && error != syserror::kPathNotFound)) {
+      return true;
+    }
   }
   return false;
 }

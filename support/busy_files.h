@@ -60,10 +60,10 @@ class RetryBudget {
 // all removals sharing one RetryBudget, so that a file that stays held
 // costs the run kBudget once, not once per file. A folder refused as not
 // empty counts as held for a moment only while a file removed through here
-// is still there, its delete waiting for a scanner to close its handle
-// (another delete of it is then refused as ERROR_ACCESS_DENIED); anything
-// else in it is left as it is, at once. Every other operation is the inner
-// file system's.
+// is still there, its delete waiting for a scanner that shares deletion to
+// close its handle (another delete of it then finds it); anything else in
+// it is left as it is, at once. Every other operation is the inner file
+// system's.
 class PatientFileSystem final : public FileSystem {
  public:
   PatientFileSystem(FileSystem& inner, Clock& clock) : inner_(inner), budget_(clock) {}
@@ -96,7 +96,8 @@ class PatientFileSystem final : public FileSystem {
   }
 
  private:
-  // Whether the delete of a file removed through here still waits.
+  // Whether a file removed through here is still there, its delete
+  // waiting.
   bool DeletePending();
 
   FileSystem& inner_;
