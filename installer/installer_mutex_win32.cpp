@@ -35,10 +35,8 @@ bool HandleMessages(BusyWindow& window) {
 
 }  // namespace
 
-Win32InstallerMutex::Win32InstallerMutex() {
-  const DWORD version = ::GetVersion();
-  name_ = InstallerMutexName((version & 0x80000000) == 0, LOBYTE(LOWORD(version)));
-}
+Win32InstallerMutex::Win32InstallerMutex()
+    : name_(InstallerMutexName(LOBYTE(LOWORD(::GetVersion())))) {}
 
 InstallerMutex::WaitEnd Win32InstallerMutex::Wait(uint32_t milliseconds, bool untilFree,
                                                   bool showWindow) {

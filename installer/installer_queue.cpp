@@ -2,8 +2,8 @@
 
 namespace setup {
 
-const char* InstallerMutexName(bool ntFamily, uint32_t majorVersion) {
-  return ntFamily && majorVersion >= 5 ? "Global\\_MSIExecute" : "_MSIExecute";
+const char* InstallerMutexName(uint32_t majorVersion) {
+  return majorVersion >= 5 ? "Global\\_MSIExecute" : "_MSIExecute";
 }
 
 InstallerQueue::Waiting InstallerQueue::Begin() {

@@ -12,11 +12,11 @@
 
 namespace setup {
 
-// The installer's mutex on a system of the NT family (else 9x) with that
-// major version: "Global\_MSIExecute" where kernel object names have
-// namespaces (the NT family from 5.0 on); "_MSIExecute" on the 9x family
-// and NT 4.0, whose object names may hold no backslash at all.
-const char* InstallerMutexName(bool ntFamily, uint32_t majorVersion);
+// The installer's mutex on a system of that major version:
+// "Global\_MSIExecute" where kernel object names have namespaces (5.0 on,
+// the NT family from Windows 2000); "_MSIExecute" on the 9x family (all of
+// version 4) and NT 4.0, whose object names may hold no backslash at all.
+const char* InstallerMutexName(uint32_t majorVersion);
 
 // The installer's mutex and the wait for it, on the user-interface thread.
 class InstallerMutex {

@@ -68,6 +68,9 @@ class FakeFileSystem : public FileSystem {
   // open and removal with ERROR_ACCESS_DENIED, and keeps its folder from
   // being removed (ERROR_DIR_NOT_EMPTY).
   std::function<bool(const std::string& path)> deletePending;
+  // A second delete of such a file succeeds, as under Wine (Windows refuses
+  // it).
+  bool pendingDeleteSucceedsAgain = false;
 
   // Observations.
   std::vector<std::string> createFolderCalls;

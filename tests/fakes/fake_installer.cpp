@@ -1,5 +1,7 @@
 #include "fakes/fake_installer.h"
 
+#include <stdexcept>
+
 namespace setup::testing {
 namespace {
 
@@ -126,6 +128,7 @@ std::unique_ptr<InstallerObject> FakeAutomation::CreateInstallerObject() {
 
 InstallerMutex::WaitEnd FakeInstallerMutex::Wait(uint32_t milliseconds, bool untilFree,
                                                  bool showWindow) {
+  if (++calls_ > 1000000) throw std::logic_error("a wait without end");
   const bool held = clock_.now < heldUntil;
   if (untilFree && !held) return WaitEnd::Free;
   if (milliseconds == 0) return WaitEnd::TimedOut;

@@ -66,6 +66,7 @@ class FakeInstallerMutex : public InstallerMutex {
 
  private:
   FakeClock& clock_;
+  std::size_t calls_ = 0;  // a million throw: a wait without end
 };
 
 }  // namespace setup::testing

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -32,17 +33,26 @@ class FakeProcessRunner : public ProcessRunner {
   std::function<void(const ProcessRun&)> onRun;
 };
 
-// Time that passes only by Sleep (or a test moving now).
+// Time that passes only by Sleep (or a test moving now). Sleeping a day in
+// all, or a million times, throws, so that a wait that never ends fails the
+// test.
 class FakeClock : public Clock {
  public:
   uint32_t Milliseconds() override { return now; }
   void Sleep(uint32_t milliseconds) override {
     sleeps.push_back(milliseconds);
     now += milliseconds;
+    slept_ += milliseconds;
+    if (slept_ > 24ull * 60 * 60 * 1000 || sleeps.size() > 1000000) {
+      throw std::logic_error("a wait without end");
+    }
   }
 
   uint32_t now = 0;
   std::vector<uint32_t> sleeps;
+
+ private:
+  uint64_t slept_ = 0;
 };
 
 // One poll of a fake child: what the wait answers, what the exit code reads.
