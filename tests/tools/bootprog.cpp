@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "support/handles_win32.h"
+#include "unix_time.h"
 #include "utf8_text.h"
 
 namespace {
@@ -139,20 +140,12 @@ DWORD Scripted(const std::string& list, size_t index) {
   return static_cast<DWORD>(std::strtoul(list.c_str() + start, nullptr, 10));
 }
 
-unsigned long long NowMs() {
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  const unsigned long long ticks =
-      (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-  return ticks / 10000 - 11644473600000ULL;
-}
-
 }  // namespace
 
 int main() {
   std::string self = ModuleName();
   const std::string starts = Env("SETUP_TEST_STARTS");
-  if (!starts.empty()) Append(starts, self + " " + std::to_string(NowMs()) + "\r\n");
+  if (!starts.empty()) Append(starts, self + " " + std::to_string(UnixMilliseconds()) + "\r\n");
   std::string log = Env("SETUP_TEST_LOG");
   const std::string scripted = Env("SETUP_TEST_EXITS");
   const size_t run = scripted.empty() || log.empty() ? 0 : EarlierRuns(log, self);

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "support/handles_win32.h"
+#include "unix_time.h"
 #include "utf8_text.h"
 
 namespace {
@@ -36,16 +37,8 @@ namespace {
 using setup::win32::FindHandle;
 using setup::win32::KernelHandle;
 
-unsigned long long NowMs() {
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  const unsigned long long ticks =
-      (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-  return ticks / 10000 - 11644473600000ULL;
-}
-
 void Say(const char* what) {
-  std::printf("%s %llu\n", what, NowMs());
+  std::printf("%s %llu\n", what, UnixMilliseconds());
   std::fflush(stdout);
 }
 
