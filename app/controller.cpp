@@ -78,6 +78,8 @@ void ControllerDialog::ReportCaughtFailure(Stage stage) {
     } else {
       ReportFailure(static_cast<uint32_t>(error.id));
     }
+  } catch (const RunEnds&) {
+    // Recorded and reported where the run ended.
   } catch (const FrameworkException& error) {
     context_.outcome.Failed();
     context_.messages.ShowException(error);

@@ -1,6 +1,7 @@
 // The floppy route: the free-space check of the temporary folder, the
 // extraction worker and its progress dialog, and the cleanup afterwards.
 #include "app/controller.h"
+#include "support/busy_files.h"
 
 namespace setup {
 
@@ -83,8 +84,11 @@ bool ControllerDialog::StopWorker() {
 }
 
 void ControllerDialog::RemoveExtraction() {
-  if (!extractionFolder.empty()) RemoveExtractedFiles(copier, extractionFolder);
-  if (tempFolderCreated && !acceptedFolder.empty()) context_.fileUtils.RemoveFolder(acceptedFolder);
+  // A scanner may still hold what was just copied.
+  PatientFileSystem files(context_.services.files, context_.services.clock);
+  if (!extractionFolder.empty()) RemoveExtractedFiles(copier, extractionFolder, files);
+  if (tempFolderCreated && !acceptedFolder.empty())
+    FileUtilities(files).RemoveFolder(acceptedFolder);
   context_.engine.manifest.Clear();
 }
 
@@ -108,6 +112,7 @@ void ControllerDialog::OnExtractEnd() {
     window_.PostQuit();
     return;
   }
+  context_.launcher.FilesJustCopied();
   if (!RunLanguageStage()) window_.PostQuit();
 }
 

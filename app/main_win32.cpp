@@ -15,6 +15,7 @@
 #include "floppy/temp_space_dialog_win32.h"
 #include "floppy/worker_threads_win32.h"
 #include "installer/dispatch_win32.h"
+#include "installer/installer_mutex_win32.h"
 #include "support/file_system_win32.h"
 #include "support/handles_win32.h"
 #include "support/manifest_codec_win32.h"
@@ -94,7 +95,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   setup::win32::ResourceStringCatalogue catalogue;
   setup::win32::ComAutomation automation;
   setup::win32::Win32TextCodec text;
-  setup::Services services{files, processes, system, boxes, catalogue, automation, text};
+  setup::win32::Win32Clock clock;
+  setup::win32::Win32InstallerMutex installerMutex;
+  setup::Services services{files,      processes, system, boxes,         catalogue,
+                           automation, text,      clock,  installerMutex};
   setup::SetupContext context(services);
   try {
     setup::win32::Win32LanguageDialogView languageView;

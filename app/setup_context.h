@@ -6,6 +6,7 @@
 
 #include "floppy/disk_set_copier.h"
 #include "installer/install_launch.h"
+#include "installer/installer_queue.h"
 #include "installer/installer_session.h"
 #include "installer/prerequisites.h"
 #include "support/file_utils.h"
@@ -23,6 +24,8 @@ struct Services {
   StringCatalogue& catalogue;
   AutomationPlatform& automation;
   TextCodec& text;
+  Clock& clock;
+  InstallerMutex& installerMutex;
 };
 
 class SetupContext {
@@ -33,7 +36,9 @@ class SetupContext {
         messages(services.catalogue, services.boxes, &services.system),
         engine(services.files, messages, services.text),
         session(services.automation),
-        launcher(fileUtils, services.processes, services.system, session, messages, outcome),
+        queue(services.installerMutex, services.clock, services.system),
+        launcher(fileUtils, services.processes, services.system, session, messages, outcome, queue,
+                 services.clock),
         prerequisites(services.system, fileUtils, launcher) {}
 
   Services& services;
@@ -45,6 +50,7 @@ class SetupContext {
   std::atomic<bool> cancelRequested{false};
   RunOutcome outcome;
   InstallerSession session;
+  InstallerQueue queue;
   InstallLauncher launcher;
   Prerequisites prerequisites;
 };

@@ -12,6 +12,7 @@ add_executable(unit_tests
   tests/fakes/fake_windows.cpp
   tests/fakes/test_packages.cpp
   tests/fakes/test_pe_image.cpp
+  tests/unit/busy_files_test.cpp
   tests/unit/child_process_test.cpp
   tests/unit/command_line_test.cpp
   tests/unit/disk_set_copier_test.cpp
@@ -19,6 +20,7 @@ add_executable(unit_tests
   tests/unit/floppy_route_test.cpp
   tests/unit/ini_storage_test.cpp
   tests/unit/install_launch_test.cpp
+  tests/unit/installer_queue_test.cpp
   tests/unit/installer_session_test.cpp
   tests/unit/messages_test.cpp
   tests/unit/mkdiskset_check_test.cpp

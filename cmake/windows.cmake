@@ -18,6 +18,7 @@ set(WIN32_LAYER_SOURCES
   floppy/temp_space_dialog_win32.cpp
   floppy/worker_threads_win32.cpp
   installer/dispatch_win32.cpp
+  installer/installer_mutex_win32.cpp
   support/file_system_win32.cpp
   support/lean_runtime_win32.cpp
   support/message_boxes_win32.cpp

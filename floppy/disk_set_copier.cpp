@@ -236,7 +236,9 @@ bool DiskSetCopier::HasFreeSpace(int64_t count) {
   return count < 0 || *free > static_cast<uint64_t>(count);
 }
 
-void DiskSetCopier::RemoveCreatedFolders() {
+void DiskSetCopier::RemoveCreatedFolders() { RemoveCreatedFolders(state_.fileUtils); }
+
+void DiskSetCopier::RemoveCreatedFolders(FileUtilities& utils) {
   std::string value;
   state_.manifest.BeginEnum();
   while (state_.manifest.NextValue(value)) {
@@ -245,11 +247,12 @@ void DiskSetCopier::RemoveCreatedFolders() {
     std::size_t lastSeparator = FindLastChar(path, '\\');
     if (lastSeparator == std::string::npos) continue;
     std::string relative = path.substr(0, lastSeparator);
-    state_.fileUtils.RemoveFolderChain(state_.targetDir, relative);
+    utils.RemoveFolderChain(state_.targetDir, relative);
   }
 }
 
-void RemoveExtractedFiles(DiskSetCopier& copier, const std::string& extractionFolder) {
+void RemoveExtractedFiles(DiskSetCopier& copier, const std::string& extractionFolder,
+                          FileSystem& files) {
   CopyEngineState& state = copier.State();
   if (!extractionFolder.empty()) {
     std::string folder = WithOneTrailingBackslash(extractionFolder);
@@ -257,11 +260,12 @@ void RemoveExtractedFiles(DiskSetCopier& copier, const std::string& extractionFo
     state.manifest.BeginEnum();
     while (state.manifest.NextValue(value)) {
       std::string path = ParseManifestEntry(value).path;
-      if (!path.empty() && IsSafeRelativePath(path)) state.files.RemoveFile(folder + path);
+      if (!path.empty() && IsSafeRelativePath(path)) files.RemoveFile(folder + path);
     }
     state.targetDir = folder;
-    copier.RemoveCreatedFolders();
-    state.fileUtils.RemoveFolder(folder);
+    FileUtilities utils(files);
+    copier.RemoveCreatedFolders(utils);
+    utils.RemoveFolder(folder);
   }
   state.manifest.Clear();
 }

@@ -102,9 +102,10 @@ class DiskSetCopier {
   // refused before anything else.
   bool RunIsAcceptable();
   // Removes the folders of every manifest entry's path below targetDir,
-  // innermost first; a folder that is not empty stays. Unsafe paths are
-  // skipped. Never deletes a file.
+  // innermost first, through utils (the engine's own by default); a folder
+  // that is not empty stays. Unsafe paths are skipped. Never deletes a file.
   void RemoveCreatedFolders();
+  void RemoveCreatedFolders(FileUtilities& utils);
 
   void SetPromptCallback(PromptCallback callback);
   void SetDiskProgressCallback(ProgressCallback callback);
@@ -135,12 +136,14 @@ class DiskSetCopier {
   CopyEngineState& state_;
 };
 
-// Removes what a run extracted: deletes the file of every manifest entry
-// below extractionFolder (safe paths only), removes the folders the copy
-// created, then extractionFolder itself, and empties the manifest. The
-// extraction folder is the run's own (see CreateExtractionFolder), so
-// nothing of another program is touched. Does nothing but empty the
-// manifest when extractionFolder is empty. Call only when no copy runs.
-void RemoveExtractedFiles(DiskSetCopier& copier, const std::string& extractionFolder);
+// Removes what a run extracted, through files: deletes the file of every
+// manifest entry below extractionFolder (safe paths only), removes the
+// folders the copy created, then extractionFolder itself, and empties the
+// manifest. The extraction folder is the run's own (see
+// CreateExtractionFolder), so nothing of another program is touched. Does
+// nothing but empty the manifest when extractionFolder is empty. Call only
+// when no copy runs.
+void RemoveExtractedFiles(DiskSetCopier& copier, const std::string& extractionFolder,
+                          FileSystem& files);
 
 }  // namespace setup

@@ -1,5 +1,6 @@
 #include "installer/install_launch.h"
 
+#include "support/busy_files.h"
 #include "support/text.h"
 
 namespace setup {
@@ -105,7 +106,16 @@ uint32_t InstallLauncher::RunBootstrapFile(const std::string& path, const std::s
     InstallPackage(path, options);
     return 0;
   }
-  if (extension == "EXE") return processes_.Run(path, argument);
+  if (extension == "EXE") {
+    RetryBudget budget(clock_);
+    for (;;) {
+      try {
+        return processes_.Run(path, argument);
+      } catch (const ProcessLaunchError& error) {
+        if (!IsMomentaryRefusal(error.Error(), justCopied_) || !budget.PauseForRetry()) throw;
+      }
+    }
+  }
   return 0;
 }
 
@@ -162,29 +172,70 @@ void InstallLauncher::InstallPackage(const std::string& packagePath,
 
     std::string properties = BuildMainProperties(folder, transform, options.extraProperties);
     try {
-      uint32_t code = LaunchMsiexec(packagePath, properties, options.verboseLog, options.silent,
-                                    options.silentInstallPath);
-      if (code != 0) messages_.ShowMessageById(code);
+      const Turn turn = queue_.Run([&] {
+        return LaunchMsiexec(packagePath, properties, options.verboseLog, options.silent,
+                             options.silentInstallPath);
+      });
+      if (turn.end != Turn::End::Ran) {
+        ReportTurnWithoutAnswer(turn);
+      } else if (turn.code != 0) {
+        messages_.ShowMessageById(turn.code);
+      }
     } catch (const FrameworkException& error) {
       outcome_.Failed();
       messages_.ShowException(error);
     }
     return;
   }
+  InstallBootstrapPackage(packagePath, options);
+}
 
+void InstallLauncher::InstallBootstrapPackage(const std::string& packagePath,
+                                              const InstallOptions& options) {
+  AwaitReadable(packagePath);
   // SetUILevel keeps the level it replaced; that is the one to restore. (The
   // value kept before this call belongs to an earlier change and would leave
   // the level of a second package behind.)
   session_.SetUILevel(options.silent && options.extraSilent ? kUILevelNoneHideCancel
                                                             : kUILevelBasicHideCancel);
   const int32_t remembered = session_.SavedUILevel();
-  try {
-    session_.InstallProduct(packagePath, std::string());
-  } catch (...) {
-    // A bootstrap package that fails (or finds no Installer object during
-    // the engine update) does not stop the setup.
-  }
+  const Turn turn = queue_.Run([&]() -> uint32_t {
+    try {
+      session_.InstallProduct(packagePath, std::string());
+      return 0;
+    } catch (...) {
+      // The automation object reports no exit code for a failed install
+      // (Wine: DISP_E_EXCEPTION alone; Windows: "Msi API Error" and the
+      // member's name), so a failure while another installation holds the
+      // installer counts as its 1618. Any other failure, or finding no
+      // Installer object during the engine update, does not stop the setup.
+      return queue_.OtherInstallationRunning() ? exitcode::kInstallerBusy : exitcode::kFailure;
+    }
+  });
   session_.SetUILevel(remembered);
+  if (turn.end != Turn::End::Ran) {
+    ReportTurnWithoutAnswer(turn);
+    throw RunEnds{};
+  }
+}
+
+void InstallLauncher::AwaitReadable(const std::string& path) {
+  RetryBudget budget(clock_);
+  uint32_t error = 0;
+  while (!fileUtils_.Files().OpenForReading(path, FileSharing::ShareRead, error) &&
+         IsMomentaryRefusal(error, justCopied_) && budget.PauseForRetry()) {
+    // A package that stays unreadable fails in the installer, as ever.
+  }
+}
+
+void InstallLauncher::ReportTurnWithoutAnswer(const Turn& turn) {
+  if (turn.end == Turn::End::Cancelled) {
+    outcome_.WaitCancelled();
+    return;
+  }
+  // As a 1618 of msiexec.exe is reported.
+  outcome_.InstallerEnded(exitcode::kInstallerBusy);
+  messages_.ShowMessageById(exitcode::kInstallerBusy);
 }
 
 uint32_t InstallLauncher::LaunchMsiexec(const std::string& packagePath,

@@ -19,7 +19,7 @@ uint32_t RunChildProcess(ProcessStarter& starter, const std::string& program,
   if (!started.child && started.error == process::kErrorElevationRequired) {
     started = starter.ShellStart(program, arguments);
   }
-  if (!started.child) throw ProcessLaunchError(program);
+  if (!started.child) throw ProcessLaunchError(program, started.error);
   return WaitForChild(*started.child, starter);
 }
 

@@ -58,8 +58,9 @@ uint32_t WaitForChild(ChildProcess& child, ProcessStarter& starter);
 
 // Starts program and waits for it. A program that needs elevation
 // (ERROR_ELEVATION_REQUIRED from Create, and only that error) is started
-// again through the shell. Throws ProcessLaunchError when no way started
-// it, also when the user declined the elevation prompt.
+// again through the shell. Throws ProcessLaunchError, with the last way's
+// error, when no way started it, also when the user declined the elevation
+// prompt.
 uint32_t RunChildProcess(ProcessStarter& starter, const std::string& program,
                          const std::string& arguments);
 

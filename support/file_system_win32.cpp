@@ -99,6 +99,13 @@ BOOL ClusterFreeSpace(const std::string& folder, ULARGE_INTEGER& available) {
   return TRUE;
 }
 
+// Whether a call succeeded; error becomes the system's code of its failure
+// (0 when it succeeded).
+bool Succeeded(BOOL result, uint32_t& error) {
+  error = result ? 0 : ::GetLastError();
+  return result != FALSE;
+}
+
 HANDLE OpenFile(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
   return WithNames(
       INVALID_HANDLE_VALUE,
@@ -135,12 +142,12 @@ CreateFolderResult Win32FileSystem::CreateFolder(const std::string& path) {
                                                   : CreateFolderResult::Failed;
 }
 
-bool Win32FileSystem::RemoveFolder(const std::string& path) {
-  return WithNames(FALSE, ::RemoveDirectoryA, Wide().RemoveDirectoryW, path) != FALSE;
+bool Win32FileSystem::RemoveFolder(const std::string& path, uint32_t& error) {
+  return Succeeded(WithNames(FALSE, ::RemoveDirectoryA, Wide().RemoveDirectoryW, path), error);
 }
 
-bool Win32FileSystem::RemoveFile(const std::string& path) {
-  return WithNames(FALSE, ::DeleteFileA, Wide().DeleteFileW, path) != FALSE;
+bool Win32FileSystem::RemoveFile(const std::string& path, uint32_t& error) {
+  return Succeeded(WithNames(FALSE, ::DeleteFileA, Wide().DeleteFileW, path), error);
 }
 
 std::optional<std::string> Win32FileSystem::CurrentFolder() {
@@ -177,10 +184,11 @@ std::optional<uint64_t> Win32FileSystem::FreeSpace(const std::string& folder) {
 }
 
 std::unique_ptr<ReadableFile> Win32FileSystem::OpenForReading(const std::string& path,
-                                                              FileSharing sharing) {
+                                                              FileSharing sharing,
+                                                              uint32_t& error) {
   const DWORD share = sharing == FileSharing::ShareRead ? FILE_SHARE_READ : 0;
   KernelHandle file(OpenFile(path, GENERIC_READ, share, OPEN_EXISTING));
-  if (!file.valid()) return nullptr;
+  if (!Succeeded(file.valid(), error)) return nullptr;
   return std::make_unique<Win32ReadableFile>(std::move(file));
 }
 

@@ -11,15 +11,17 @@ class Win32FileSystem final : public FileSystem {
   std::unique_ptr<DirectorySearch> FindFirst(const std::string& pattern,
                                              DirectoryEntry& first) override;
   CreateFolderResult CreateFolder(const std::string& path) override;
-  bool RemoveFolder(const std::string& path) override;
-  bool RemoveFile(const std::string& path) override;
+  using FileSystem::RemoveFile;
+  using FileSystem::RemoveFolder;
+  bool RemoveFolder(const std::string& path, uint32_t& error) override;
+  bool RemoveFile(const std::string& path, uint32_t& error) override;
   std::optional<std::string> CurrentFolder() override;
   bool SetCurrentFolder(const std::string& path) override;
   std::optional<std::string> TempFolder() override;
   std::optional<uint64_t> FreeSpace(const std::string& folder) override;
   using FileSystem::OpenForReading;
-  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path,
-                                               FileSharing sharing) override;
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path, FileSharing sharing,
+                                               uint32_t& error) override;
   std::unique_ptr<WritableFile> OpenForAppending(const std::string& path) override;
 };
 

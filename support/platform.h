@@ -62,9 +62,19 @@ class FileSystem {
   virtual std::unique_ptr<DirectorySearch> FindFirst(const std::string& pattern,
                                                      DirectoryEntry& first) = 0;
   virtual CreateFolderResult CreateFolder(const std::string& path) = 0;
-  // Removes an empty folder.
-  virtual bool RemoveFolder(const std::string& path) = 0;
-  virtual bool RemoveFile(const std::string& path) = 0;
+  // Removes an empty folder. On failure error holds the system's error
+  // code (see support/system_errors.h), as for the other overloads with an
+  // error parameter.
+  virtual bool RemoveFolder(const std::string& path, uint32_t& error) = 0;
+  virtual bool RemoveFile(const std::string& path, uint32_t& error) = 0;
+  bool RemoveFolder(const std::string& path) {
+    uint32_t error = 0;
+    return RemoveFolder(path, error);
+  }
+  bool RemoveFile(const std::string& path) {
+    uint32_t error = 0;
+    return RemoveFile(path, error);
+  }
   virtual std::optional<std::string> CurrentFolder() = 0;
   virtual bool SetCurrentFolder(const std::string& path) = 0;
   virtual std::optional<std::string> TempFolder() = 0;
@@ -72,22 +82,30 @@ class FileSystem {
   virtual std::optional<uint64_t> FreeSpace(const std::string& folder) = 0;
   // Null when path cannot be opened, also when another holds it open and
   // sharing does not allow that.
-  virtual std::unique_ptr<ReadableFile> OpenForReading(const std::string& path,
-                                                       FileSharing sharing) = 0;
+  virtual std::unique_ptr<ReadableFile> OpenForReading(const std::string& path, FileSharing sharing,
+                                                       uint32_t& error) = 0;
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path, FileSharing sharing) {
+    uint32_t error = 0;
+    return OpenForReading(path, sharing, error);
+  }
   std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) {
     return OpenForReading(path, FileSharing::Exclusive);
   }
   virtual std::unique_ptr<WritableFile> OpenForAppending(const std::string& path) = 0;
 };
 
-// The failure to start a child process.
+// The failure to start a child process, with the system's error code (0
+// when there is none).
 class ProcessLaunchError {
  public:
-  explicit ProcessLaunchError(std::string program) : program_(std::move(program)) {}
+  explicit ProcessLaunchError(std::string program, uint32_t error = 0)
+      : program_(std::move(program)), error_(error) {}
   const std::string& Program() const { return program_; }
+  uint32_t Error() const { return error_; }
 
  private:
   std::string program_;
+  uint32_t error_;
 };
 
 class ProcessRunner {
@@ -97,6 +115,17 @@ class ProcessRunner {
   // path is not put in front), hidden, and waits until it ends. Returns its
   // exit code; throws ProcessLaunchError when it cannot be started.
   virtual uint32_t Run(const std::string& program, const std::string& arguments) = 0;
+};
+
+// Time as the run measures its waits.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  // Milliseconds since some fixed moment (GetTickCount): only differences
+  // count, and they stay right across the wrap of the 32-bit count.
+  virtual uint32_t Milliseconds() = 0;
+  // Blocks the calling thread for milliseconds (Sleep).
+  virtual void Sleep(uint32_t milliseconds) = 0;
 };
 
 struct FileVersion {

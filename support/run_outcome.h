@@ -12,6 +12,7 @@ constexpr uint32_t kSuccess = 0;
 constexpr uint32_t kUserExit = 1602;         // ERROR_INSTALL_USEREXIT
 constexpr uint32_t kFailure = 1603;          // ERROR_INSTALL_FAILURE
 constexpr uint32_t kSuspended = 1604;        // ERROR_INSTALL_SUSPEND
+constexpr uint32_t kInstallerBusy = 1618;    // ERROR_INSTALL_ALREADY_RUNNING
 constexpr uint32_t kRestartRequired = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
 }  // namespace exitcode
 
@@ -24,6 +25,12 @@ class RunOutcome {
   void Failed() { failed_ = true; }
   // The user left before the installation.
   void UserLeft() { userLeft_ = true; }
+  // The user cancelled the wait for another installation to end: the run
+  // ends as left by the user, whatever an earlier try answered (1618).
+  void WaitCancelled() {
+    installerCode_.reset();
+    userLeft_ = true;
+  }
   // The engine update programs ran and the run ends.
   void EngineUpdated() { engineUpdated_ = true; }
   // A bootstrap program succeeded but needs a restart to finish.

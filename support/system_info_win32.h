@@ -29,6 +29,13 @@ class Win32SystemInfo final : public SystemInfo {
   uint32_t draws_ = 0;
 };
 
+// GetTickCount and Sleep.
+class Win32Clock final : public Clock {
+ public:
+  uint32_t Milliseconds() override { return ::GetTickCount(); }
+  void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
+};
+
 // For systems without a random generator (the 9x family, NT 4.0): a number
 // mixed from the high-resolution clock, the time of day, the process and
 // thread ids, the stack's address and draw, the caller's count of its

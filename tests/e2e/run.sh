@@ -56,14 +56,15 @@ if [[ ${SETUP_E2E_SKIP_BUILD:-0} != 1 ]]; then
   if ! "$root/scripts/build.sh" "$SETUP_ARCH" >"$work/build.log" 2>&1; then
     echo "e2e: build of $SETUP_ARCH failed; building the test tools alone (tail of the log below)"
     tail -n 15 "$work/build.log" | sed 's/^/  | /'
-    cmake --build "$build" --target uidriver bootprog applymst oldmsi planted >>"$work/build.log" 2>&1
+    cmake --build "$build" --target uidriver bootprog applymst holder oldmsi planted >>"$work/build.log" 2>&1
   fi
   # The vendor's one command (the sample medium, the French product) ships
   # the product, the i686 build, and runs the native tools.
   [[ $SETUP_ARCH == win32 ]] || "$root/scripts/build.sh" win32:setup >>"$work/build.log" 2>&1
   "$root/scripts/build.sh" native:mkmst native:mkdiskset >>"$work/build.log" 2>&1
 fi
-for f in "$tools/uidriver.exe" "$tools/bootprog.exe" "$tools/applymst.exe" "$tools/oldmsi.dll" "$mkmst"; do
+for f in "$tools/uidriver.exe" "$tools/bootprog.exe" "$tools/applymst.exe" "$tools/holder.exe" \
+  "$tools/oldmsi.dll" "$mkmst"; do
   if [[ ! -f $f ]]; then
     echo "e2e: $f missing"
     echo "0 passed, 1 failed"
@@ -112,6 +113,7 @@ WINEPREFIX=$work/template timeout 60 "$WINE" reg add 'HKCU\Software\Wine\X11 Dri
   /v Managed /d N /f </dev/null >/dev/null 2>&1
 build_packages || { echo "e2e: cannot build the test packages"; echo "0 passed, 1 failed"; exit 1; }
 source "$root/tests/e2e/floppy_scenarios.sh"
+source "$root/tests/e2e/busy_scenarios.sh"
 source "$root/tests/e2e/check_scenarios.sh"
 source "$root/tests/e2e/station_scenarios.sh"
 source "$root/tests/e2e/language_scenarios.sh"

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "support/busy_files.h"
+
 namespace setup::testing {
 namespace {
 
@@ -290,22 +292,56 @@ CreateFolderResult FakeFileSystem::CreateFolder(const std::string& path) {
   return Create(path, true, false) ? CreateFolderResult::Created : CreateFolderResult::Failed;
 }
 
-bool FakeFileSystem::RemoveFolder(const std::string& path) {
+bool FakeFileSystem::RemoveFolder(const std::string& path, uint32_t& error) {
   removeFolderCalls.push_back(path);
   const std::string norm = Normalise(path);
+  error = refuse ? refuse("rmdir", path) : 0;
+  if (error != 0) return false;
   const Node* node = Find(norm);
-  if (node == nullptr || !node->isFolder || !node->children.empty() || IsDriveRoot(norm))
+  if (node == nullptr || !node->isFolder || IsDriveRoot(norm)) {
+    error = node == nullptr ? syserror::kFileNotFound : syserror::kAccessDenied;
     return false;
+  }
+  FinishPendingDeletes(norm);
+  if (!node->children.empty()) {
+    error = syserror::kDirNotEmpty;
+    return false;
+  }
   Unlink(norm);
   return true;
 }
 
-bool FakeFileSystem::RemoveFile(const std::string& path) {
+bool FakeFileSystem::RemoveFile(const std::string& path, uint32_t& error) {
   const std::string norm = Normalise(path);
-  const Node* node = Find(norm);
-  if (node == nullptr || node->isFolder) return false;
-  Unlink(norm);
+  error = refuse ? refuse("delete", path) : 0;
+  if (error != 0) return false;
+  Node* node = Find(norm);
+  if (node != nullptr && node->removed && !(deletePending && deletePending(path))) {
+    Unlink(norm);
+    node = nullptr;
+  }
+  if (node != nullptr && node->removed && pendingDeleteSucceedsAgain) return true;
+  if (node == nullptr || node->isFolder || node->removed) {
+    error = node == nullptr ? syserror::kFileNotFound : syserror::kAccessDenied;
+    return false;
+  }
+  if (deletePending && deletePending(path)) {
+    node->removed = true;
+  } else {
+    Unlink(norm);
+  }
   return true;
+}
+
+void FakeFileSystem::FinishPendingDeletes(const std::string& folder) {
+  const Node* node = Find(folder);
+  if (node == nullptr) return;
+  const std::vector<std::string> children = node->children;
+  for (const std::string& key : children) {
+    const Node& child = nodes_.at(key);
+    const std::string path = folder + "\\" + child.name;
+    if (child.removed && !(deletePending && deletePending(path))) Unlink(path);
+  }
 }
 
 void FakeFileSystem::Unlink(const std::string& norm) {
@@ -337,12 +373,18 @@ std::optional<uint64_t> FakeFileSystem::FreeSpace(const std::string& folder) {
 }
 
 std::unique_ptr<ReadableFile> FakeFileSystem::OpenForReading(const std::string& path,
-                                                             FileSharing sharing) {
+                                                             FileSharing sharing, uint32_t& error) {
   if (beforeOpen) beforeOpen(path);
+  error = refuse ? refuse("open", path) : 0;
+  if (error != 0) return nullptr;
+  error = syserror::kFileNotFound;
   if (unavailable.count(path) != 0) return nullptr;
+  error = syserror::kSharingViolation;
   if (sharing != FileSharing::ShareRead && heldByReader.count(path) != 0) return nullptr;
   const Node* node = Find(path);
-  if (node == nullptr || node->isFolder) return nullptr;
+  error = node == nullptr ? syserror::kFileNotFound : syserror::kAccessDenied;
+  if (node == nullptr || node->isFolder || node->removed) return nullptr;
+  error = 0;
   return std::make_unique<FakeReadableFile>(node->data, readLimit, unreadable.count(path) != 0);
 }
 

@@ -58,6 +58,19 @@ class FakeFileSystem : public FileSystem {
   std::set<std::string> readOnly;
   // Called before each OpenForReading; may change the fake (insert a disk).
   std::function<void(const std::string& path)> beforeOpen;
+  // Asked before each RemoveFile ("delete"), RemoveFolder ("rmdir") and
+  // OpenForReading ("open"): a nonzero answer refuses the call with that
+  // error code (a scanner holding the file).
+  std::function<uint32_t(const std::string& operation, const std::string& path)> refuse;
+  // Asked when a file is removed, and again when it or its folder is
+  // removed afterwards: while true, the file stays listed (a delete that
+  // waits for another program to close it, as on Windows), refuses every
+  // open and removal with ERROR_ACCESS_DENIED, and keeps its folder from
+  // being removed (ERROR_DIR_NOT_EMPTY).
+  std::function<bool(const std::string& path)> deletePending;
+  // A second delete of such a file succeeds, as under Wine (Windows refuses
+  // it).
+  bool pendingDeleteSucceedsAgain = false;
 
   // Observations.
   std::vector<std::string> createFolderCalls;
@@ -71,15 +84,17 @@ class FakeFileSystem : public FileSystem {
   std::unique_ptr<DirectorySearch> FindFirst(const std::string& pattern,
                                              DirectoryEntry& first) override;
   CreateFolderResult CreateFolder(const std::string& path) override;
-  bool RemoveFolder(const std::string& path) override;
-  bool RemoveFile(const std::string& path) override;
+  using FileSystem::RemoveFile;
+  using FileSystem::RemoveFolder;
+  bool RemoveFolder(const std::string& path, uint32_t& error) override;
+  bool RemoveFile(const std::string& path, uint32_t& error) override;
   std::optional<std::string> CurrentFolder() override { return currentFolder; }
   bool SetCurrentFolder(const std::string& path) override;
   std::optional<std::string> TempFolder() override { return tempFolder; }
   std::optional<uint64_t> FreeSpace(const std::string& folder) override;
   using FileSystem::OpenForReading;
-  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path,
-                                               FileSharing sharing) override;
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path, FileSharing sharing,
+                                               uint32_t& error) override;
   std::unique_ptr<WritableFile> OpenForAppending(const std::string& path) override;
 
   struct Node {
@@ -87,6 +102,7 @@ class FakeFileSystem : public FileSystem {
     bool isFolder = false;
     std::string data;
     std::vector<std::string> children;  // keys, in creation order
+    bool removed = false;               // deleted, the delete still pending
   };
 
  private:
@@ -97,6 +113,8 @@ class FakeFileSystem : public FileSystem {
   const Node* Find(const std::string& path) const;
   // Takes the node of a normalised path out of the tree.
   void Unlink(const std::string& norm);
+  // Unlinks the removed children of folder whose delete no longer waits.
+  void FinishPendingDeletes(const std::string& folder);
   // Creates path (and parents when makeParents) as the given kind.
   Node* Create(const std::string& path, bool isFolder, bool makeParents);
 

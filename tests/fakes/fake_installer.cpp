@@ -1,5 +1,7 @@
 #include "fakes/fake_installer.h"
 
+#include <stdexcept>
+
 namespace setup::testing {
 namespace {
 
@@ -98,6 +100,7 @@ class FakeInstaller : public InstallerObject, Counted {
   void InstallProduct(const std::string& path, const std::string& properties) override {
     s_.calls.push_back("InstallProduct(" + path + "," + properties + ") at level " +
                        std::to_string(s_.uiLevel));
+    if (s_.onInstallProduct) s_.onInstallProduct(path);
     if (s_.failing.count("InstallProduct") != 0) {
       throw DispatchError(kDispErrorException, "InstallProduct,PackagePath,PropertyValues");
     }
@@ -121,6 +124,24 @@ std::unique_ptr<InstallerObject> FakeAutomation::CreateInstallerObject() {
   state.calls.push_back("CreateInstaller");
   if (state.failing.count("Create") != 0) throw AutomationError{};
   return std::make_unique<FakeInstaller>(state);
+}
+
+InstallerMutex::WaitEnd FakeInstallerMutex::Wait(uint32_t milliseconds, bool untilFree,
+                                                 bool showWindow) {
+  if (++calls_ > 1000000) throw std::logic_error("a wait without end");
+  const bool held = clock_.now < heldUntil;
+  if (untilFree && !held) return WaitEnd::Free;
+  if (milliseconds == 0) return WaitEnd::TimedOut;
+  waits.push_back((untilFree ? "wait for the mutex " : "pause ") + std::to_string(milliseconds) +
+                  " ms, " + (showWindow ? "window" : "unseen"));
+  uint32_t end = clock_.now + milliseconds;
+  if (untilFree && heldUntil < end) end = heldUntil;
+  if (showWindow && cancelAt && *cancelAt <= end) {
+    if (*cancelAt > clock_.now) clock_.now = *cancelAt;
+    return WaitEnd::Cancelled;
+  }
+  clock_.now = end;
+  return untilFree && clock_.now >= heldUntil ? WaitEnd::Free : WaitEnd::TimedOut;
 }
 
 }  // namespace setup::testing

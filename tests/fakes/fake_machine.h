@@ -20,7 +20,9 @@ constexpr char kMsiexec[] = "C:\\Windows\\System32\\msiexec.exe";
 
 struct FakeMachine {
   FakeMachine()
-      : services{fs, processes, system, boxes, catalogue, automation, text}, context(services) {
+      : installerMutex(clock),
+        services{fs, processes, system, boxes, catalogue, automation, text, clock, installerMutex},
+        context(services) {
     fs.AddFolder("C:\\Windows\\System32");
   }
   FakeMachine(const FakeMachine&) = delete;
@@ -41,6 +43,8 @@ struct FakeMachine {
   CatalogueStrings catalogue;
   FakeAutomation automation;
   FakeTextCodec text;
+  FakeClock clock;
+  FakeInstallerMutex installerMutex;
   Services services;
   SetupContext context;
   // The run's objects, by the names the tests use.

@@ -9,6 +9,9 @@ namespace setup::testing {
 
 uint32_t FakeProcessRunner::Run(const std::string& program, const std::string& arguments) {
   if (unstartable.count(program) != 0) throw ProcessLaunchError(program);
+  if (const uint32_t error = refuseStart ? refuseStart(program) : 0) {
+    throw ProcessLaunchError(program, error);
+  }
   runs.push_back({program, arguments});
   if (onRun) onRun(runs.back());
   auto it = exitCodes.find(program);

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,32 @@ class FakeProcessRunner : public ProcessRunner {
   std::vector<ProcessRun> runs;
   std::map<std::string, uint32_t> exitCodes;  // by program path; 0 when absent
   std::set<std::string> unstartable;          // these throw ProcessLaunchError
+  // Asked before each start: a nonzero answer refuses it with that error
+  // code (ProcessLaunchError), as for a program a scanner holds.
+  std::function<uint32_t(const std::string& program)> refuseStart;
   std::function<void(const ProcessRun&)> onRun;
+};
+
+// Time that passes only by Sleep (or a test moving now). Sleeping a day in
+// all, or a million times, throws, so that a wait that never ends fails the
+// test.
+class FakeClock : public Clock {
+ public:
+  uint32_t Milliseconds() override { return now; }
+  void Sleep(uint32_t milliseconds) override {
+    sleeps.push_back(milliseconds);
+    now += milliseconds;
+    slept_ += milliseconds;
+    if (slept_ > 24ull * 60 * 60 * 1000 || sleeps.size() > 1000000) {
+      throw std::logic_error("a wait without end");
+    }
+  }
+
+  uint32_t now = 0;
+  std::vector<uint32_t> sleeps;
+
+ private:
+  uint64_t slept_ = 0;
 };
 
 // One poll of a fake child: what the wait answers, what the exit code reads.

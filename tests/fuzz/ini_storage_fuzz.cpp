@@ -54,14 +54,15 @@ class OneFileSystem : public FileSystem {
   CreateFolderResult CreateFolder(const std::string&) override {
     return CreateFolderResult::Failed;
   }
-  bool RemoveFolder(const std::string&) override { return false; }
-  bool RemoveFile(const std::string&) override { return false; }
+  bool RemoveFolder(const std::string&, uint32_t&) override { return false; }
+  bool RemoveFile(const std::string&, uint32_t&) override { return false; }
   std::optional<std::string> CurrentFolder() override { return std::nullopt; }
   bool SetCurrentFolder(const std::string&) override { return false; }
   std::optional<std::string> TempFolder() override { return std::nullopt; }
   std::optional<uint64_t> FreeSpace(const std::string&) override { return std::nullopt; }
   using FileSystem::OpenForReading;
-  std::unique_ptr<ReadableFile> OpenForReading(const std::string&, FileSharing) override {
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string&, FileSharing,
+                                               uint32_t&) override {
     return std::make_unique<BytesFile>(data_, limit_);
   }
   std::unique_ptr<WritableFile> OpenForAppending(const std::string&) override { return nullptr; }

@@ -647,7 +647,7 @@ TEST_F(DiskSetCopierTest, RemoveExtractedFilesLeavesNothingOfTheRunAndTouchesNot
   ASSERT_TRUE(copier.Start());
   ASSERT_EQ(Target("sub\\deep\\b.txt"), "cd");
 
-  RemoveExtractedFiles(copier, kTarget);
+  RemoveExtractedFiles(copier, kTarget, files);
   EXPECT_FALSE(files.Exists(kTarget));
   EXPECT_EQ(files.Content("C:\\Temp\\victim.txt"), "keep");
   EXPECT_EQ(files.Content("C:\\Temp\\a.txt"), "another program's file of the same name");
@@ -663,7 +663,7 @@ TEST_F(DiskSetCopierTest, RemoveExtractedFilesWithoutAFolderOnlyEmptiesTheManife
   files.AddFile("C:\\Work\\a.txt", "direct route");
   files.currentFolder = "C:\\Work\\";
   DiskSetCopier copier(state);
-  RemoveExtractedFiles(copier, "");
+  RemoveExtractedFiles(copier, "", files);
   EXPECT_TRUE(files.Exists("C:\\Work\\a.txt"));
   EXPECT_TRUE(files.removeFolderCalls.empty());
   EXPECT_EQ(state.manifest.Count(), 0u);

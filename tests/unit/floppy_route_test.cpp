@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "fakes/fake_machine.h"
+#include "support/busy_files.h"
 
 namespace setup {
 namespace {
@@ -83,6 +84,35 @@ TEST_F(FloppyRoute, TheSetIsAssembledInstalledFromItsOwnFolderAndRemoved) {
   EXPECT_EQ(progress.events[1], "total 193000/51200");
   EXPECT_EQ(progress.events[2], "disk 100000/51200");
   EXPECT_EQ(progress.events.back(), "disk 93000/93000");
+}
+
+// A scanner holds the prerequisite just copied: its start is refused as
+// ERROR_ACCESS_DENIED for 6 s, its delete at the end as a sharing violation
+// until 9 s. That changes nothing: the program runs once the scanner lets
+// go, and nothing is left.
+TEST_F(FloppyRoute, AScannerHoldingACopiedFileForAMomentChangesNothing) {
+  MakeStandardSet();
+  const auto isProgram = [](const std::string& path) {
+    return path.size() > 10 && path.compare(path.size() - 10, 10, "prereq.exe") == 0;
+  };
+  processes.refuseStart = [&](const std::string& program) -> uint32_t {
+    return isProgram(program) && clock.now < 6000 ? syserror::kAccessDenied : 0;
+  };
+  fs.refuse = [&](const std::string& operation, const std::string& path) -> uint32_t {
+    return operation == "delete" && isProgram(path) && clock.now < 9000
+               ? syserror::kSharingViolation
+               : 0;
+  };
+  uint32_t ranAt = 0;
+  processes.onRun = [&](const ProcessRun& run) {
+    if (isProgram(run.program)) ranAt = clock.now;
+  };
+  EXPECT_EQ(Start({"/s"}), 0u);
+  EXPECT_EQ(processes.runs.size(), 2u);
+  EXPECT_EQ(ranAt, 7100u);
+  EXPECT_EQ(clock.now, 10200u);
+  EXPECT_TRUE(Shown().empty());
+  EXPECT_EQ(fs.List("C:\\Temp"), std::vector<std::string>{});
 }
 
 TEST_F(FloppyRoute, AMissingDiskIsAskedForUntilItIsThere) {

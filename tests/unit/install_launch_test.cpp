@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "fakes/fake_machine.h"
+#include "support/busy_files.h"
 
 namespace setup {
 namespace {
@@ -205,7 +206,8 @@ TEST_F(Launch, ExitCodesAreReportedInWordsAndKeptForTheProcess) {
     RecordingMessageBoxes fresh;
     Messages freshMessages(catalogue, fresh);
     RunOutcome freshOutcome;
-    InstallLauncher l(utils, processes, system, session, freshMessages, freshOutcome);
+    InstallLauncher l(utils, processes, system, session, freshMessages, freshOutcome, context.queue,
+                      clock);
     processes.exitCodes["C:\\Windows\\System32\\msiexec.exe"] = row.code;
     l.InstallPackage("D:\\Pkg\\Product.msi", Main());
     std::vector<std::string> shown;
@@ -244,6 +246,59 @@ TEST_F(Launch, BootstrapFilesRunByExtension) {
   EXPECT_EQ(processes.runs[0].arguments, "/q");  // the argument alone is the command line
   processes.unstartable.insert("C:\\B\\gone.exe");
   EXPECT_THROW(launcher.RunBootstrapFile("C:\\B\\gone.exe", ""), ProcessLaunchError);
+}
+
+// A scanner holds a program for a moment: its start is tried again, with
+// growing pauses, for 30 s in all; other refusals fail at once.
+TEST(BootstrapStart, ARefusalForAMomentIsWaitedOut) {
+  constexpr uint32_t kForEver = 0xFFFFFFFF;
+  struct Row {
+    std::string what;
+    uint32_t error;
+    uint32_t refusedFor;  // milliseconds on the clock
+    bool justCopied;
+    bool runs;
+    uint32_t time;  // when it ran or failed
+  } rows[] = {
+      {"a sharing violation for 3 s", syserror::kSharingViolation, 3000, false, true, 3100},
+      {"a lock violation for 0.5 s", syserror::kLockViolation, 500, false, true, 700},
+      {"access denied to a program on the medium", syserror::kAccessDenied, 500, false, false, 0},
+      {"access denied to a program just copied", syserror::kAccessDenied, 500, true, true, 700},
+      {"a program that is not there", syserror::kFileNotFound, 500, true, false, 0},
+      {"a sharing violation that never ends", syserror::kSharingViolation, kForEver, false, false,
+       RetryBudget::kBudget},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    FakeMachine m;
+    if (row.justCopied) m.launcher.FilesJustCopied();
+    m.processes.refuseStart = [&](const std::string&) {
+      return m.clock.now < row.refusedFor ? row.error : 0;
+    };
+    bool ran = false;
+    try {
+      ran = m.launcher.RunBootstrapFile("C:\\B\\prereq.exe", "/q") == 0;
+    } catch (const ProcessLaunchError& error) {
+      EXPECT_EQ(error.Error(), row.error);
+    }
+    EXPECT_EQ(ran, row.runs);
+    EXPECT_EQ(m.BootstrapRuns().size(), row.runs ? 1u : 0u);
+    EXPECT_EQ(m.clock.now, row.time);
+  }
+}
+
+TEST_F(Launch, ABootstrapPackageHeldForAMomentIsInstalledAfterwards) {
+  session.CreateInstaller();
+  fs.AddFile("D:\\Pkg\\Bootstrap\\prereq.msi");
+  fs.refuse = [this](const std::string& operation, const std::string&) {
+    return operation == "open" && clock.now < 1000 ? syserror::kSharingViolation : 0;
+  };
+  uint32_t installedAt = 0;
+  automation.state.onInstallProduct = [this, &installedAt](const std::string&) {
+    installedAt = clock.now;
+  };
+  EXPECT_EQ(launcher.RunBootstrapFile("D:\\Pkg\\Bootstrap\\prereq.msi", ""), 0u);
+  EXPECT_EQ(installedAt, 1500u);
 }
 
 TEST_F(Launch, BootstrapPackagesInstallInProcessAtTheirLevelFromTheTempFolder) {

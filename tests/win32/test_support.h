@@ -15,6 +15,7 @@
 
 #include "app/setup_context.h"
 #include "installer/dispatch_win32.h"
+#include "installer/installer_mutex_win32.h"
 #include "support/file_system_win32.h"
 #include "support/manifest_codec_win32.h"
 #include "support/message_boxes_win32.h"
@@ -60,7 +61,10 @@ struct Win32Machine {
   setup::win32::ResourceStringCatalogue catalogue;
   setup::win32::ComAutomation automation;
   setup::win32::Win32TextCodec text;
-  setup::Services services{files, processes, system, boxes, catalogue, automation, text};
+  setup::win32::Win32Clock clock;
+  setup::win32::Win32InstallerMutex installerMutex;
+  setup::Services services{files,      processes, system, boxes,         catalogue,
+                           automation, text,      clock,  installerMutex};
   setup::SetupContext context{services};
 };
 

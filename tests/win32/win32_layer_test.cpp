@@ -24,6 +24,7 @@
 #include "app/language_dialog_win32.h"
 #include "floppy/temp_space.h"
 #include "installer/dispatch_win32.h"
+#include "installer/installer_mutex_win32.h"
 #include "support/file_system_win32.h"
 #include "support/handles_win32.h"
 #include "support/ini_storage.h"
@@ -133,6 +134,8 @@ TEST(Win32Layer, Templates) {
                  {IDCANCEL, "Button", "Exit", 0},
                  {1014, "Edit", "", ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP},
                  {1015, "Button", "Change", 0}});
+  CheckTemplate(138, "Waiting for another installation", DS_MODALFRAME | WS_POPUP | WS_CAPTION,
+                true, {{IDCANCEL, "Button", "Cancel", WS_TABSTOP}});
 }
 
 // --- file system ---------------------------------------------------------
@@ -234,11 +237,24 @@ TEST(Win32Layer, Files) {
     EXPECT_EQ(in->Read(buffer, 5), int64_t(5));
     EXPECT_TRUE(!in->Seek(-1));
   }
+  // What another program holding the file, or the folder's content, is
+  // refused with.
+  uint32_t error = 0;
+  EXPECT_TRUE(!files.RemoveFile(path, error));
+  EXPECT_EQ(error, uint32_t(ERROR_SHARING_VIOLATION));
+  EXPECT_TRUE(files.OpenForReading(path, setup::FileSharing::ShareRead, error) == nullptr);
+  EXPECT_EQ(error, uint32_t(ERROR_SHARING_VIOLATION));
+  EXPECT_TRUE(!files.RemoveFolder(root, error));
+  EXPECT_EQ(error, uint32_t(ERROR_DIR_NOT_EMPTY));
   in.reset();
-  EXPECT_TRUE(files.OpenForReading(root + "missing.bin") == nullptr);
+  EXPECT_TRUE(files.OpenForReading(root + "missing.bin", setup::FileSharing::ShareRead, error) ==
+              nullptr);
+  EXPECT_EQ(error, uint32_t(ERROR_FILE_NOT_FOUND));
   EXPECT_TRUE(files.OpenForAppending(root + "missing\\x.bin") == nullptr);
-  EXPECT_TRUE(files.RemoveFile(path));
-  EXPECT_TRUE(!files.RemoveFile(path));
+  EXPECT_TRUE(files.RemoveFile(path, error));
+  EXPECT_EQ(error, 0u);
+  EXPECT_TRUE(!files.RemoveFile(path, error));
+  EXPECT_EQ(error, uint32_t(ERROR_FILE_NOT_FOUND));
 }
 
 // A manifest that another program is reading still loads; a volume does
@@ -321,8 +337,27 @@ TEST(Win32Layer, ProcessRunner) {
     runner.Run(root + "missing.exe", "");
   } catch (const setup::ProcessLaunchError& error) {
     threw = error.Program() == root + "missing.exe";
+    EXPECT_EQ(error.Error(), uint32_t(ERROR_FILE_NOT_FOUND));
   }
   EXPECT_TRUE(threw);
+
+  // A program that another holds open with no sharing (a scanner): the
+  // start is refused as a sharing violation.
+  const std::string held = root + "held.exe";
+  EXPECT_TRUE(CopyFileA(self.c_str(), held.c_str(), FALSE));
+  {
+    setup::win32::KernelHandle scanner(
+        CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(scanner.valid());
+    uint32_t refused = 0;
+    try {
+      runner.Run(held, "child 0 " + log);
+    } catch (const setup::ProcessLaunchError& error) {
+      refused = error.Error();
+    }
+    EXPECT_EQ(refused, uint32_t(ERROR_SHARING_VIOLATION));
+  }
+  DeleteFileA(held.c_str());
 
   // The shell's way, taken for a program that needs elevation: the same
   // arguments after the program's path, and the same wait.
@@ -718,6 +753,120 @@ TEST(Win32Layer, ControllerWindow) {
       EXPECT_EQ(run.boxes.shown[1], std::string("Error: Internal error number .."));
     EXPECT_EQ(run.context.outcome.ExitCode(), setup::exitcode::kFailure);
   }
+}
+
+// --- the installer's mutex -----------------------------------------------
+
+using WaitEnd = setup::InstallerMutex::WaitEnd;
+const char kBusyCaption[] = "Waiting for another installation";
+
+// Another installation, on a thread of its own: holds the installer's mutex
+// until told to let go.
+class OtherInstallation {
+ public:
+  OtherInstallation()
+      : held_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+        end_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+        thread_(CreateThread(nullptr, 0, Hold, this, 0, nullptr)) {
+    EXPECT_EQ(WaitForSingleObject(held_.get(), 5000), DWORD(WAIT_OBJECT_0));
+  }
+  ~OtherInstallation() {
+    End();
+    WaitForSingleObject(thread_.get(), 5000);
+  }
+  void End() { SetEvent(end_.get()); }
+
+ private:
+  static DWORD WINAPI Hold(void* parameter) {
+    auto* self = static_cast<OtherInstallation*>(parameter);
+    // The mutex exists already (the test keeps it): taken by a wait.
+    setup::win32::KernelHandle mutex(CreateMutexA(nullptr, FALSE, "Global\\_MSIExecute"));
+    if (WaitForSingleObject(mutex.get(), 5000) != WAIT_OBJECT_0) return 1;
+    SetEvent(self->held_.get());
+    WaitForSingleObject(self->end_.get(), 30000);
+    ReleaseMutex(mutex.get());
+    return 0;
+  }
+
+  setup::win32::KernelHandle held_;
+  setup::win32::KernelHandle end_;
+  setup::win32::KernelHandle thread_;
+};
+
+// Whether another thread can take the mutex now: this one must not keep it.
+DWORD WINAPI TakeAndRelease(void*) {
+  setup::win32::KernelHandle mutex(
+      OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, "Global\\_MSIExecute"));
+  if (!mutex.valid() || WaitForSingleObject(mutex.get(), 0) != WAIT_OBJECT_0) return 1;
+  ReleaseMutex(mutex.get());
+  return 0;
+}
+
+bool FreeForOthers() {
+  setup::win32::KernelHandle thread(CreateThread(nullptr, 0, TakeAndRelease, nullptr, 0, nullptr));
+  DWORD code = 1;
+  return WaitForSingleObject(thread.get(), 5000) == WAIT_OBJECT_0 &&
+         GetExitCodeThread(thread.get(), &code) && code == 0;
+}
+
+OtherInstallation* endOnTimer = nullptr;
+void CALLBACK EndOtherInstallation(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  if (endOnTimer) endOnTimer->End();
+}
+
+bool busyWindowSeen = false;
+void CALLBACK PressCancel(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  HWND window = FindWindowA(nullptr, kBusyCaption);
+  busyWindowSeen = window != nullptr && IsWindowVisible(window);
+  if (window) PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+}
+
+TEST(Win32Layer, InstallerMutex) {
+  // Kept open, unowned, so that the mutex stays while no one holds it, and
+  // whether this thread gave it back can be seen.
+  setup::win32::KernelHandle keep(CreateMutexA(nullptr, FALSE, "Global\\_MSIExecute"));
+  setup::win32::Win32InstallerMutex mutex;
+  // Nobody holds it: free at once, and no window.
+  DWORD start = GetTickCount();
+  EXPECT_EQ(mutex.Wait(5000, true, true), WaitEnd::Free);
+  EXPECT_TRUE(GetTickCount() - start < 1000);
+  EXPECT_TRUE(FreeForOthers());
+  {
+    OtherInstallation other;
+    // Held: the wait ends at its limit.
+    start = GetTickCount();
+    EXPECT_EQ(mutex.Wait(200, true, false), WaitEnd::TimedOut);
+    EXPECT_TRUE(GetTickCount() - start >= 150);
+    // Released while waiting, with messages handled meanwhile: free, and
+    // handed back at once.
+    endOnTimer = &other;
+    SetTimer(nullptr, 0, 300, EndOtherInstallation);
+    start = GetTickCount();
+    EXPECT_EQ(mutex.Wait(10000, true, false), WaitEnd::Free);
+    EXPECT_TRUE(GetTickCount() - start < 5000);
+    endOnTimer = nullptr;
+  }
+  EXPECT_TRUE(FreeForOthers());
+  {
+    // The window is on screen while the wait lasts, and its Cancel ends it.
+    OtherInstallation other;
+    busyWindowSeen = false;
+    SetTimer(nullptr, 0, 300, PressCancel);
+    EXPECT_EQ(mutex.Wait(10000, true, true), WaitEnd::Cancelled);
+    EXPECT_TRUE(busyWindowSeen);
+    EXPECT_TRUE(FindWindowA(nullptr, kBusyCaption) == nullptr);
+  }
+  // A pause ends at its time; a quit message ends any wait, and stays for
+  // the run's loop.
+  start = GetTickCount();
+  EXPECT_EQ(mutex.Wait(150, false, false), WaitEnd::TimedOut);
+  EXPECT_TRUE(GetTickCount() - start >= 100);
+  PostQuitMessage(7);
+  EXPECT_EQ(mutex.Wait(10000, false, true), WaitEnd::Cancelled);
+  MSG message;
+  EXPECT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && message.wParam == 7);
 }
 
 }  // namespace

@@ -11,8 +11,38 @@
 #include <cstdlib>
 #include <vector>
 
+#include "support/busy_files.h"
+
 namespace setup::tools {
 namespace {
+
+// errno as the system's error code of Windows.
+uint32_t WindowsError(int error) {
+  switch (error) {
+    case ENOENT:
+      return syserror::kFileNotFound;
+    case ENOTDIR:
+      return syserror::kPathNotFound;
+    case ENOTEMPTY:
+    case EEXIST:
+      return syserror::kDirNotEmpty;
+    case EBUSY:
+      return syserror::kSharingViolation;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return syserror::kAccessDenied;
+    default:
+      return syserror::kGeneralFailure;
+  }
+}
+
+// Whether a call that answers 0 on success succeeded; error as for the
+// file system's operations.
+bool Succeeded(int result, uint32_t& error) {
+  error = result == 0 ? 0 : WindowsError(errno);
+  return result == 0;
+}
 
 class FileDescriptor {
  public:
@@ -121,12 +151,12 @@ CreateFolderResult PosixFileSystem::CreateFolder(const std::string& path) {
   return CreateFolderResult::Failed;
 }
 
-bool PosixFileSystem::RemoveFolder(const std::string& path) {
-  return ::rmdir(ToPosixPath(path).c_str()) == 0;
+bool PosixFileSystem::RemoveFolder(const std::string& path, uint32_t& error) {
+  return Succeeded(::rmdir(ToPosixPath(path).c_str()), error);
 }
 
-bool PosixFileSystem::RemoveFile(const std::string& path) {
-  return ::unlink(ToPosixPath(path).c_str()) == 0;
+bool PosixFileSystem::RemoveFile(const std::string& path, uint32_t& error) {
+  return Succeeded(::unlink(ToPosixPath(path).c_str()), error);
 }
 
 std::optional<std::string> PosixFileSystem::CurrentFolder() {
@@ -153,14 +183,18 @@ std::optional<uint64_t> PosixFileSystem::FreeSpace(const std::string& folder) {
   return static_cast<uint64_t>(info.f_bavail) * static_cast<uint64_t>(info.f_frsize);
 }
 
-std::unique_ptr<ReadableFile> PosixFileSystem::OpenForReading(const std::string& path,
-                                                              FileSharing) {
+std::unique_ptr<ReadableFile> PosixFileSystem::OpenForReading(const std::string& path, FileSharing,
+                                                              uint32_t& error) {
   int fd = ::open(ToPosixPath(path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
+  if (!Succeeded(fd < 0 ? -1 : 0, error)) return nullptr;
   auto file = std::make_unique<PosixReadableFile>(fd);
   struct stat info;
+  if (!Succeeded(::fstat(fd, &info), error)) return nullptr;
   // A folder opens for reading on POSIX but not on Windows.
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return nullptr;
+  if (S_ISDIR(info.st_mode)) {
+    error = syserror::kAccessDenied;
+    return nullptr;
+  }
   return file;
 }
 

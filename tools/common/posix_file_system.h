@@ -35,8 +35,11 @@ class PosixFileSystem : public FileSystem {
   std::unique_ptr<DirectorySearch> FindFirst(const std::string& pattern,
                                              DirectoryEntry& first) override;
   CreateFolderResult CreateFolder(const std::string& path) override;
-  bool RemoveFolder(const std::string& path) override;
-  bool RemoveFile(const std::string& path) override;
+  // The errors are errno mapped onto the system's codes of Windows.
+  using FileSystem::RemoveFile;
+  using FileSystem::RemoveFolder;
+  bool RemoveFolder(const std::string& path, uint32_t& error) override;
+  bool RemoveFile(const std::string& path, uint32_t& error) override;
   std::optional<std::string> CurrentFolder() override;
   bool SetCurrentFolder(const std::string& path) override;
   // TMPDIR, else /tmp.
@@ -45,8 +48,8 @@ class PosixFileSystem : public FileSystem {
   std::optional<uint64_t> FreeSpace(const std::string& folder) override;
   using FileSystem::OpenForReading;
   // POSIX knows no sharing modes: sharing plays no part.
-  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path,
-                                               FileSharing sharing) override;
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path, FileSharing sharing,
+                                               uint32_t& error) override;
   std::unique_ptr<WritableFile> OpenForAppending(const std::string& path) override;
 };
 

@@ -104,13 +104,25 @@ class OldEngineSystem : public SystemInfo {
   uint32_t draws = 0;
 };
 
+// The check meets no other installation, and its pauses take no time.
+class NoWaits : public Clock, public InstallerMutex {
+ public:
+  uint32_t Milliseconds() override { return now_; }
+  void Sleep(uint32_t milliseconds) override { now_ += milliseconds; }
+  WaitEnd Wait(uint32_t, bool, bool) override { return WaitEnd::Free; }
+
+ private:
+  uint32_t now_ = 0;
+};
+
 // The services SETUP.EXE's installer logic runs on, recording.
 struct Machine {
   explicit Machine(AutomationPlatform& packages)
       : utils(files),
         automation(packages),
         session(automation),
-        launcher(utils, runner, system, session, texts.messages, outcome) {}
+        queue(waits, waits, system),
+        launcher(utils, runner, system, session, texts.messages, outcome, queue, waits) {}
   SortedFileSystem files;
   FileUtilities utils;
   RecordingRunner runner;
@@ -119,6 +131,8 @@ struct Machine {
   InstallerSession session;
   SilentTexts texts;
   RunOutcome outcome;
+  NoWaits waits;
+  InstallerQueue queue;
   InstallLauncher launcher;
 };
 
