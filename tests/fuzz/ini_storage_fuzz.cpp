@@ -65,6 +65,7 @@ class OneFileSystem : public FileSystem {
     return std::make_unique<BytesFile>(data_, limit_);
   }
   std::unique_ptr<WritableFile> OpenForAppending(const std::string&) override { return nullptr; }
+  bool Truncate(const std::string&, int64_t) override { return false; }
 
  private:
   const std::string& data_;
