@@ -146,8 +146,7 @@ bool DiskSetCopier::CopyAll() {
   }
 }
 
-DiskSetCopier::Step DiskSetCopier::CopyFileFromDisks(int32_t entry,
-                                                     const std::string& destination,
+DiskSetCopier::Step DiskSetCopier::CopyFileFromDisks(int32_t entry, const std::string& destination,
                                                      int64_t size, int64_t written) {
   // The pieces are appended, so whatever the path held must go first.
   if (written == 0) state_.files.RemoveFile(destination);
@@ -272,8 +271,8 @@ DiskSetCopier::Step DiskSetCopier::FinishLastVolume(int32_t entry) {
   if (!state_.volumeDigest) return Step::Done;
   while (state_.volumeRemaining > 0) {
     int64_t read = 0;
-    const ChunkResult result =
-        CopyChunk(state_.volumePath, std::string(), state_.volumeOffset, state_.volumeRemaining, read);
+    const ChunkResult result = CopyChunk(state_.volumePath, std::string(), state_.volumeOffset,
+                                         state_.volumeRemaining, read);
     state_.volumeOffset += read;
     state_.volumeRemaining -= read;
     if (result == ChunkResult::ReadFailed) {
@@ -286,9 +285,8 @@ DiskSetCopier::Step DiskSetCopier::FinishLastVolume(int32_t entry) {
 }
 
 DiskSetCopier::ChunkResult DiskSetCopier::CopyChunk(const std::string& volumePath,
-                                                    const std::string& destination,
-                                                    int64_t offset, int64_t count,
-                                                    int64_t& copied) {
+                                                    const std::string& destination, int64_t offset,
+                                                    int64_t count, int64_t& copied) {
   copied = 0;
   std::vector<char> buffer;
   try {

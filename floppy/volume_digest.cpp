@@ -16,7 +16,8 @@ constexpr int64_t kLengthLimit = int64_t{1} << 31;
 
 std::string Hex8(uint32_t value) {
   std::string text(8, '0');
-  for (int i = 7; i >= 0; --i, value >>= 4) text[static_cast<std::size_t>(i)] = kHexDigits[value & 0xF];
+  for (int i = 7; i >= 0; --i, value >>= 4)
+    text[static_cast<std::size_t>(i)] = kHexDigits[value & 0xF];
   return text;
 }
 

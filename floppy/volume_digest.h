@@ -27,7 +27,7 @@ constexpr std::size_t kFirstBlockSize = 512;
 
 struct VolumeDigest {
   int64_t length = 0;
-  uint32_t crc = 0;       // of all length bytes
+  uint32_t crc = 0;            // of all length bytes
   uint32_t firstBlockCrc = 0;  // of the first min(length, kFirstBlockSize) bytes
   bool operator==(const VolumeDigest& other) const {
     return length == other.length && crc == other.crc && firstBlockCrc == other.firstBlockCrc;

@@ -301,7 +301,8 @@ class DiskFaultTest : public DiskSetCopierTest {
     std::string text;
     for (const char* name : {"a", "sub\\b", "c"}) {
       std::optional<std::string> content = files.Content(std::string(kTarget) + name);
-      text += std::string(text.empty() ? "" : " ") + (content ? std::to_string(content->size()) : "-");
+      text +=
+          std::string(text.empty() ? "" : " ") + (content ? std::to_string(content->size()) : "-");
     }
     return text;
   }
@@ -324,60 +325,88 @@ TEST_F(DiskFaultTest, AFaultyDiskIsAskedForAgainAndNoUnprovenByteIsHandedOn) {
   };
   const std::vector<Row> rows = {
       // Reads of 64 bytes: b has one read's worth when the bad byte is met.
-      {"a read fails at byte 600 once, then Retry goes on where it stopped", true,
+      {"a read fails at byte 600 once, then Retry goes on where it stopped",
+       true,
        [this] {
          files.readLimit = 64;
          files.badByte[Volume(2)] = 600;
        },
-       [this](int) { return files.badByte.erase(Volume(2)) == 1; }, true,
-       {"found 1", "found 2", "unreadable 2 (1500 64 -)", "found 2", "found 3"}, 2500},
-      {"a read error without digests is asked for again as well", false,
+       [this](int) { return files.badByte.erase(Volume(2)) == 1; },
+       true,
+       {"found 1", "found 2", "unreadable 2 (1500 64 -)", "found 2", "found 3"},
+       2500},
+      {"a read error without digests is asked for again as well",
+       false,
        [this] {
          files.readLimit = 64;
          files.badByte[Volume(2)] = 600;
        },
-       [this](int) { return files.badByte.erase(Volume(2)) == 1; }, true,
-       {"found 1", "found 2", "unreadable 2 (1500 64 -)", "found 2", "found 3"}, 2500},
-      {"a read that always fails, Retry twice, then Cancel", true,
-       [this] { files.badByte[Volume(2)] = 600; }, [](int n) { return n < 3; }, false,
+       [this](int) { return files.badByte.erase(Volume(2)) == 1; },
+       true,
+       {"found 1", "found 2", "unreadable 2 (1500 64 -)", "found 2", "found 3"},
+       2500},
+      {"a read that always fails, Retry twice, then Cancel",
+       true,
+       [this] { files.badByte[Volume(2)] = 600; },
+       [](int n) { return n < 3; },
+       false,
        {"found 1", "found 2", "unreadable 2 (1500 0 -)", "found 2", "unreadable 2 (1500 0 -)",
         "found 2", "unreadable 2 (1500 0 -)"},
        1500},
-      {"one wrong byte: the files disk 2 fed go back and it is read again", true,
+      {"one wrong byte: the files disk 2 fed go back and it is read again",
+       true,
        [this] { files.AddFile(Volume(2), Flipped(2, 700)); },
        [this](int) {
          files.AddFile(Volume(2), good[1]);
          return true;
        },
-       true, {"found 1", "found 2", "damaged 2 (1000 - -)", "found 2", "found 3"}, 3500},
-      {"one wrong byte that is still there at Retry, then Cancel", true,
+       true,
+       {"found 1", "found 2", "damaged 2 (1000 - -)", "found 2", "found 3"},
+       3500},
+      {"one wrong byte that is still there at Retry, then Cancel",
+       true,
        [this] { files.AddFile(Volume(2), Flipped(2, 999)); },
-       [](int n) { return n < 2; }, false,
-       {"found 1", "found 2", "damaged 2 (1000 - -)", "found 2", "damaged 2 (1000 - -)"}, 3000},
-      {"a wrong byte in the part of the last disk no file uses", true,
+       [](int n) { return n < 2; },
+       false,
+       {"found 1", "found 2", "damaged 2 (1000 - -)", "found 2", "damaged 2 (1000 - -)"},
+       3000},
+      {"a wrong byte in the part of the last disk no file uses",
+       true,
        [this] { files.AddFile(Volume(3), Flipped(3, 550)); },
        [this](int) {
          files.AddFile(Volume(3), good[2]);
          return true;
        },
-       true, {"found 1", "found 2", "found 3", "damaged 3 (1500 300 200)", "found 3"}, 3000},
-      {"disk 2 of another set of the same length: refused at once", true,
+       true,
+       {"found 1", "found 2", "found 3", "damaged 3 (1500 300 200)", "found 3"},
+       3000},
+      {"disk 2 of another set of the same length: refused at once",
+       true,
        [this] { files.AddFile(Volume(2), Bytes(1000, 99)); },
        [this](int) {
          files.AddFile(Volume(2), good[1]);
          return true;
        },
-       true, {"found 1", "wrong 2 (1000 - -)", "found 2", "found 3"}, 2500},
-      {"a disk 2 of the wrong length", true,
+       true,
+       {"found 1", "wrong 2 (1000 - -)", "found 2", "found 3"},
+       2500},
+      {"a disk 2 of the wrong length",
+       true,
        [this] { files.AddFile(Volume(2), good[1] + "x"); },
        [this](int n) {
          if (n == 2) files.AddFile(Volume(2), good[1]);
          return true;
        },
-       true, {"found 1", "wrong 2 (1000 - -)", "wrong 2 (1000 - -)", "found 2", "found 3"}, 2500},
-      {"without digests a wrong byte goes through, as it always did", false,
-       [this] { files.AddFile(Volume(2), Flipped(2, 700)); }, nullptr, true,
-       {"found 1", "found 2", "found 3"}, 2500},
+       true,
+       {"found 1", "wrong 2 (1000 - -)", "wrong 2 (1000 - -)", "found 2", "found 3"},
+       2500},
+      {"without digests a wrong byte goes through, as it always did",
+       false,
+       [this] { files.AddFile(Volume(2), Flipped(2, 700)); },
+       nullptr,
+       true,
+       {"found 1", "found 2", "found 3"},
+       2500},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
