@@ -149,7 +149,7 @@ bool DiskSetCopier::CopyAll() {
 DiskSetCopier::Step DiskSetCopier::CopyFileFromDisks(int32_t entry, const std::string& destination,
                                                      int64_t size, int64_t written) {
   // The pieces are appended, so whatever the path held must go first.
-  if (written == 0) state_.files.RemoveFile(destination);
+  if (written == 0 && !destination.empty()) state_.files.RemoveFile(destination);
   int64_t left = size - written;
   while (left > 0) {
     if (state_.volumeRemaining == 0 && !OpenNextDisk(entry, size - left)) return Step::Failed;
@@ -269,19 +269,9 @@ bool DiskSetCopier::RollBack(int32_t entry) {
 
 DiskSetCopier::Step DiskSetCopier::FinishLastVolume(int32_t entry) {
   if (!state_.volumeDigest) return Step::Done;
-  while (state_.volumeRemaining > 0) {
-    int64_t read = 0;
-    const ChunkResult result = CopyChunk(state_.volumePath, std::string(), state_.volumeOffset,
-                                         state_.volumeRemaining, read);
-    state_.volumeOffset += read;
-    state_.volumeRemaining -= read;
-    if (result == ChunkResult::ReadFailed) {
-      if (!AskAgain(DiskFault::ReadError)) return Step::Failed;
-    } else if (result != ChunkResult::Copied) {
-      return Step::Failed;
-    }
-  }
-  return ProveVolume(entry);
+  if (state_.volumeRemaining == 0) return ProveVolume(entry);
+  // The bytes no file takes are read, without a destination, to prove it.
+  return CopyFileFromDisks(entry, std::string(), state_.volumeRemaining, 0);
 }
 
 DiskSetCopier::ChunkResult DiskSetCopier::CopyChunk(const std::string& volumePath,

@@ -154,7 +154,8 @@ class DiskSetCopier {
   // The steps of Start, public for the tests.
   bool CopyAll();
   // Copies entry's file of size bytes, of which written are already in
-  // place (0: whatever the path holds is deleted first).
+  // place (0: whatever the path holds is deleted first). An empty
+  // destination only reads size bytes of the current volume.
   Step CopyFileFromDisks(int32_t entry, const std::string& destination, int64_t size,
                          int64_t written);
   // Opens the next disk (once the current one is used up) for entry, of

@@ -10,12 +10,12 @@ std::string DiskPromptText(int diskNumber) {
 }
 
 std::string DiskFaultText(Messages& messages, int diskNumber, DiskFault fault) {
-  const std::string pattern =
+  std::string pattern =
       messages.Text(fault == DiskFault::WrongDisk ? kTextNotThisDisk : kTextDiskUnreadable);
-  if (pattern.empty()) return DiskPromptText(diskNumber);
+  if (pattern.empty()) pattern = "Please insert disk number %1";
   std::string text;
   for (std::size_t i = 0; i < pattern.size(); ++i) {
-    if (pattern.compare(i, 2, "%1") == 0) {
+    if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == '1') {
       text += IntToText(diskNumber);
       ++i;
     } else {

@@ -61,11 +61,16 @@ std::string FormatDigestLine(int32_t disk, const VolumeDigest& digest) {
 }
 
 std::optional<VolumeDigest> ParseDigestLine(const std::string& line, int32_t disk) {
-  // "Disk.N,," in any letter case, then the length, the CRC and the CRC of
-  // the first block; what a later form may add after a further comma.
-  const std::string key = ToUpper(kKeyPrefix + IntToText(disk) + ",,");
-  if (ToUpper(line.substr(0, key.size())) != key) return std::nullopt;
-  std::size_t at = key.size();
+  // The key "Disk.N" in any letter case and an empty field, then the
+  // length, the CRC and the CRC of the first block; what a later form may
+  // add after a further comma.
+  const std::size_t comma = FindChar(line, ',');
+  if (comma == std::string::npos || IniStorage::NormaliseKey(line) != "DISK." + IntToText(disk) ||
+      comma + 1 >= line.size() || line[comma + 1] != ',') {
+    return std::nullopt;
+  }
+  // ParseField leaves at past the comma that ends its field, if any.
+  std::size_t at = comma + 2;
   uint64_t length = 0, crc = 0, first = 0;
   const bool parsed = ParseField(line, at, 10, 10, length) && line[at - 1] == ',' &&
                       ParseField(line, at, 16, 8, crc) && line[at - 1] == ',' &&
