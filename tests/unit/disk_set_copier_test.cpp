@@ -345,6 +345,18 @@ TEST_F(DiskFaultTest, AFaultyDiskIsAskedForAgainAndNoUnprovenByteIsHandedOn) {
        true,
        {"found 1", "found 2", "unreadable 2 (1500 64 -)", "found 2", "found 3"},
        2500},
+      {"without digests a disk put in after a read error must be as long as the first",
+       false,
+       [this] { files.badByte[Volume(2)] = 600; },
+       [this](int n) {
+         files.badByte.clear();
+         files.AddFile(Volume(2), n == 1 ? good[1].substr(0, 999) : good[1]);
+         return true;
+       },
+       true,
+       {"found 1", "found 2", "unreadable 2 (1500 0 -)", "wrong 2 (1500 0 -)", "found 2",
+        "found 3"},
+       2500},
       {"a read that always fails, Retry twice, then Cancel",
        true,
        [this] { files.badByte[Volume(2)] = 600; },

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/crc32.h"
+#include "tools/common/posix_file_system.h"
 #include "tools/mkdiskset/disk_set_author.h"
 
 namespace setup::tools {
@@ -160,6 +161,12 @@ TEST_F(MkdisksetTest, SplitThenVerifyRoundTrips) {
        // Disk 1 offers 4096 - 3072 (SETUP.EXE) - 512 (Files.id) = 512 bytes.
        3},
       {"flat layout", {{"Setup.msi", Pattern(9000, 6)}}, {"--flat", "--disk-size", "5000"}, 3},
+      // Twenty digest lines take Files.id past one cluster, which takes room
+      // from disk 1, which takes another disk.
+      {"digest lines that need a second cluster",
+       {{"Setup.msi", Pattern(80000, 13)}},
+       {"--disk-size", "4608"},
+       19},
       {"OUT given with a trailing slash", {{"Setup.msi", Pattern(10, 6)}}, {}, 1, "/"},
       {"nothing but SETUP.EXE and a one-byte package", {{"Setup.msi", "m"}}, {}, 1},
       {"names outside ASCII",
@@ -190,6 +197,14 @@ TEST_F(MkdisksetTest, SplitThenVerifyRoundTrips) {
     }
     EXPECT_EQ(disks, row.disks);
     EXPECT_EQ(Leftovers(), std::vector<std::string>{"out"});
+    if (!flat) {
+      // Disk 1 holds SETUP.EXE, Files.id and its volume, in whole clusters.
+      uintmax_t used = 0;
+      for (const char* name : {"SETUP.EXE", "Files.id", "Disk.1"})
+        used += (fs::file_size(out / "disk1" / name) + 511) / 512 * 512;
+      const auto at = std::find(row.options.begin(), row.options.end(), "--disk-size");
+      EXPECT_LE(used, at == row.options.end() ? 1457664u : std::stoull(*(at + 1)));
+    }
     const fs::path manifestPath = flat ? out / "Files.id" : out / "disk1" / "Files.id";
     const std::string manifest = ReadAll(manifestPath);
     EXPECT_EQ(manifest.rfind("\xEF\xBB\xBF", 0) == 0, row.marked);
@@ -310,6 +325,24 @@ TEST_F(MkdisksetTest, VerifyNamesTheDiskSetupWouldRefuse) {
     EXPECT_EQ(Run({"assemble", out.string(), (root / "assembled").string()}), 1);
     EXPECT_NE(errors.str().find(row.message), std::string::npos) << errors.str();
   }
+}
+
+TEST(PosixFileSystem, TruncateCutsAFileBackAndNothingElse) {
+  std::string pattern = (fs::temp_directory_path() / "truncate-XXXXXX").string();
+  const fs::path root = mkdtemp(pattern.data());
+  const std::string path = (root / "data.bin").string();
+  WriteAll(path, "hello world");
+  PosixFileSystem files;
+  EXPECT_TRUE(files.Truncate(path, 5));
+  EXPECT_EQ(ReadAll(path), "hello");
+  EXPECT_FALSE(files.Truncate(path, 6));
+  EXPECT_EQ(ReadAll(path), "hello");
+  EXPECT_TRUE(files.Truncate(path, 0));
+  EXPECT_EQ(ReadAll(path), "");
+  EXPECT_FALSE(files.Truncate((root / "missing.bin").string(), 0));
+  EXPECT_FALSE(fs::exists(root / "missing.bin"));
+  EXPECT_FALSE(files.Truncate(root.string(), 0));
+  fs::remove_all(root);
 }
 
 TEST_F(MkdisksetTest, BadInputIsRefusedAndNothingIsWritten) {

@@ -235,6 +235,14 @@ TEST(Win32Layer, Files) {
     EXPECT_TRUE(!in->Seek(-1));
   }
   in.reset();
+  // Cut back to its first bytes; never lengthened, never created.
+  EXPECT_TRUE(files.Truncate(path, 5));
+  EXPECT_EQ(ReadWholeFile(path), std::string("hello"));
+  EXPECT_TRUE(!files.Truncate(path, 6));
+  EXPECT_EQ(ReadWholeFile(path), std::string("hello"));
+  EXPECT_TRUE(files.Truncate(path, 0));
+  EXPECT_EQ(ReadWholeFile(path), std::string());
+  EXPECT_TRUE(!files.Truncate(root + "missing.bin", 0));
   EXPECT_TRUE(files.OpenForReading(root + "missing.bin") == nullptr);
   EXPECT_TRUE(files.OpenForAppending(root + "missing\\x.bin") == nullptr);
   EXPECT_TRUE(files.RemoveFile(path));
