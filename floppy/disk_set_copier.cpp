@@ -230,7 +230,7 @@ bool DiskSetCopier::OpenVolume(bool again) {
 std::optional<DiskFault> DiskSetCopier::Identify(ReadableFile& volume, bool again) {
   if (state_.volumeDigest) return IdentifyVolume(volume, *state_.volumeDigest);
   // Without a digest, a disk put in again after a read error must at least
-  // be as long as the one it stands for.
+  // have the length of the one it stands for.
   if (again && volume.Size() != state_.volumeSize) return DiskFault::WrongDisk;
   return std::nullopt;
 }
