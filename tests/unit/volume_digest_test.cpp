@@ -58,6 +58,7 @@ TEST(VolumeDigest, LinesThatAreNotADigestOfThatDiskGiveNone) {
       {"Disk.4,,1000,89ABCDEF,01234567", false},
       {"Disk.03,,1000,89ABCDEF,01234567", false},
       {"Disk.3,x,1000,89ABCDEF,01234567", false},
+      {"Disk.3,51000,89ABCDEF,01234567,0", false},
       {"Disk.3,,2147483648,89ABCDEF,01234567", false},
       {"Disk.3,,18446744073709551617,89ABCDEF,01234567", false},
       {"Disk.3,,-1,89ABCDEF,01234567", false},
