@@ -140,11 +140,12 @@ finish_installed() {
   expect_temp_clean
 }
 
-# A bad sector on disk 2: the copy asks for disk 2 again, naming it, before
-# anything runs; cleaned, Retry goes on and the product installs.
-sc_disk_bad_sector_cleaned() {
+# fault_cleaned_at_prompt CONTROL-LINE: disk 2 has the fault; the copy asks
+# for disk 2 again, naming it, before anything has run; the fault is taken
+# off, and Retry goes on and the product installs.
+fault_cleaned_at_prompt() {
   serve_with_faults || return 0
-  echo "eio Disk.2 700000 700511" >"$faults"
+  echo "$1" >"$faults"
   snapshot_temp
   setup_start --cwd "$dir"
   wait_prompt "$UNREADABLE" || { setup_finish; return 0; }
@@ -154,6 +155,10 @@ sc_disk_bad_sector_cleaned() {
   press_prompt Retry
   finish_installed
 }
+
+# A bad sector on disk 2, cleaned before Retry: the copy goes on from where
+# it stopped.
+sc_disk_bad_sector_cleaned() { fault_cleaned_at_prompt "eio Disk.2 700000 700511"; }
 
 # A bad sector that stays: Retry meets it again, Cancel fails the copy with
 # message 9, and nothing is run or left behind.
@@ -176,21 +181,10 @@ sc_disk_bad_sector_stays() {
   expect_temp_clean
 }
 
-# One byte of disk 2 reads back inverted, without any read error: nothing
-# runs, disk 2 is asked for again once it has been read to its end, and read
-# again it gives the right bytes.
-sc_disk_wrong_byte() {
-  serve_with_faults || return 0
-  echo "flip Disk.2 800000" >"$faults"
-  snapshot_temp
-  setup_start --cwd "$dir"
-  wait_prompt "$UNREADABLE" || { setup_finish; return 0; }
-  expect_prompt "$dir/prompt.out" "$UNREADABLE"
-  expect_log
-  : >"$faults"
-  press_prompt Retry
-  finish_installed
-}
+# One byte of disk 2 reads back inverted, without any read error: disk 2 is
+# asked for again once it has been read to its end, and read again it gives
+# the right bytes.
+sc_disk_wrong_byte() { fault_cleaned_at_prompt "flip Disk.2 800000"; }
 
 # Disk 2 of another release, with the same names and sizes, is refused as
 # soon as it is opened; the right disk 2 then goes on.
