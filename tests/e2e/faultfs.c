@@ -31,15 +31,15 @@ static char folder[PATH_MAX];
 static char control[PATH_MAX];
 
 /* The path below the folder; empty when it would not fit. */
-static void RealPath(const char *path, char *real) {
+static void RealPath(const char* path, char* real) {
   if (snprintf(real, PATH_MAX, "%s%s", folder, path) >= PATH_MAX) real[0] = '\0';
 }
 
 /* Applies the control file to a read of size bytes at offset of path, whose
    bytes are in buffer: -EIO for a bad sector, else 0 with the flipped bytes
    inverted. */
-static int ApplyFaults(const char *path, char *buffer, size_t size, off_t offset) {
-  FILE *file = fopen(control, "r");
+static int ApplyFaults(const char* path, char* buffer, size_t size, off_t offset) {
+  FILE* file = fopen(control, "r");
   if (file == NULL) return 0;
   char line[PATH_MAX + 64], name[PATH_MAX];
   long long first, last;
@@ -61,7 +61,7 @@ static int ApplyFaults(const char *path, char *buffer, size_t size, off_t offset
   return result;
 }
 
-static int FaultGetattr(const char *path, struct stat *info) {
+static int FaultGetattr(const char* path, struct stat* info) {
   char real[PATH_MAX];
   RealPath(path, real);
   if (stat(real, info) != 0) return -errno;
@@ -69,15 +69,15 @@ static int FaultGetattr(const char *path, struct stat *info) {
   return 0;
 }
 
-static int FaultReaddir(const char *path, void *entries, fuse_fill_dir_t fill, off_t offset,
-                        struct fuse_file_info *fi) {
+static int FaultReaddir(const char* path, void* entries, fuse_fill_dir_t fill, off_t offset,
+                        struct fuse_file_info* fi) {
   (void)offset;
   (void)fi;
   char real[PATH_MAX];
   RealPath(path, real);
-  DIR *dir = opendir(real);
+  DIR* dir = opendir(real);
   if (dir == NULL) return -errno;
-  struct dirent *entry;
+  struct dirent* entry;
   while ((entry = readdir(dir)) != NULL) {
     if (fill(entries, entry->d_name, NULL, 0) != 0) break;
   }
@@ -85,7 +85,7 @@ static int FaultReaddir(const char *path, void *entries, fuse_fill_dir_t fill, o
   return 0;
 }
 
-static int FaultOpen(const char *path, struct fuse_file_info *fi) {
+static int FaultOpen(const char* path, struct fuse_file_info* fi) {
   if ((fi->flags & O_ACCMODE) != O_RDONLY) return -EROFS;
   char real[PATH_MAX];
   RealPath(path, real);
@@ -96,8 +96,8 @@ static int FaultOpen(const char *path, struct fuse_file_info *fi) {
   return 0;
 }
 
-static int FaultRead(const char *path, char *buffer, size_t size, off_t offset,
-                     struct fuse_file_info *fi) {
+static int FaultRead(const char* path, char* buffer, size_t size, off_t offset,
+                     struct fuse_file_info* fi) {
   size_t done = 0;
   while (done < size) {
     ssize_t n = pread((int)fi->fh, buffer + done, size - done, offset + (off_t)done);
@@ -109,18 +109,18 @@ static int FaultRead(const char *path, char *buffer, size_t size, off_t offset,
   return fault != 0 ? fault : (int)done;
 }
 
-static int FaultRelease(const char *path, struct fuse_file_info *fi) {
+static int FaultRelease(const char* path, struct fuse_file_info* fi) {
   (void)path;
   close((int)fi->fh);
   return 0;
 }
 
-static int FaultStatfs(const char *path, struct statvfs *info) {
+static int FaultStatfs(const char* path, struct statvfs* info) {
   (void)path;
   return statvfs(folder, info) != 0 ? -errno : 0;
 }
 
-int main(int argc, char *argv[]) {
+int main(int argc, char* argv[]) {
   if (argc < 4 || realpath(argv[1], folder) == NULL || realpath(argv[2], control) == NULL) {
     fprintf(stderr, "usage: faultfs FOLDER CONTROL MOUNTPOINT [FUSE OPTIONS...]\n");
     return 2;
