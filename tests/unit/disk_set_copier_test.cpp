@@ -844,9 +844,10 @@ TEST_F(DiskSetCopierTest, RemoveCreatedFoldersRemovesEmptyFoldersInnermostFirst)
 }
 
 TEST_F(DiskSetCopierTest, RemoveExtractedFilesLeavesNothingOfTheRunAndTouchesNothingElse) {
+  // The digest line of disk 1 gives the cleanup nothing to delete or remove.
   SetManifest(
       "1,a.txt,2\n2,sub\\deep\\b.txt,2\n7,..\\victim.txt,0\n8,\\abs.txt,0\n"
-      "9,..\\Empty\\x.txt,0\n");
+      "9,..\\Empty\\x.txt,0\nDisk.1,,4,ED82CD11,ED82CD11\n");
   SetVolumes("abcd", {4});
   files.AddFile("C:\\Temp\\victim.txt", "keep");
   files.AddFolder("C:\\Temp\\Empty");  // someone else's, empty

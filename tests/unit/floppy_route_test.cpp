@@ -41,10 +41,11 @@ struct FloppyWorld : FakeRun {
     for (std::size_t disk = 1, at = 0; at < stream.size(); ++disk, at += diskSize) {
       const std::string volume = stream.substr(at, diskSize);
       fs.AddFile("D:\\Disk." + std::to_string(disk), volume);
-      const VolumeDigest digest{static_cast<int64_t>(volume.size()),
-                                Crc32(0, volume.data(), volume.size()),
-                                Crc32(0, volume.data(), kFirstBlockSize)};
-      if (digests) manifest += FormatDigestLine(static_cast<int32_t>(disk), digest) + "\r\n";
+      if (!digests) continue;
+      const VolumeDigest digest{
+          static_cast<int64_t>(volume.size()), Crc32(0, volume.data(), volume.size()),
+          Crc32(0, volume.data(), std::min<std::size_t>(volume.size(), kFirstBlockSize))};
+      manifest += FormatDigestLine(static_cast<int32_t>(disk), digest) + "\r\n";
     }
     fs.AddFile("D:\\Files.id", manifest);
   }
