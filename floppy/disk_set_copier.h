@@ -105,9 +105,9 @@ class DiskSetCopier {
   // Start refuses sets of this many bytes or more.
   static constexpr int64_t kSetSizeLimit = int64_t{1} << 31;
 
-  // Resets the counters, the volume path, the prompt and fault callbacks and
-  // the stop request of state; the progress callbacks, the folders and the manifest
-  // stay.
+  // Resets the counters, the volume path, the prompt and fault callbacks
+  // and the stop request of state; the progress callbacks, the folders and
+  // the manifest stay.
   explicit DiskSetCopier(CopyEngineState& state);
   // Empties the manifest.
   virtual ~DiskSetCopier();
@@ -182,6 +182,8 @@ class DiskSetCopier {
   // is not the disk asked for, and announces it. A first opening measures
   // it; again (after a fault) it must be the same length as before.
   bool OpenVolume(bool again);
+  // Whether volume is the disk asked for: by its digest where the set has
+  // one, else, put in again after a fault, by its length.
   std::optional<DiskFault> Identify(ReadableFile& volume, bool again);
   // The current disk after fault: asked for again and opened.
   bool AskAgain(DiskFault fault);

@@ -755,6 +755,7 @@ TEST_F(DiskSetCopierTest, HandlesResetTheSharedStateAndClearTheManifestWhenDestr
     first.SetDiskProgressCallback(progress);
     first.SetTotalProgressCallback(progress);
     first.SetPromptCallback([](int, bool) { return true; });
+    first.SetFaultCallback([](int, DiskFault) { return true; });
     ASSERT_TRUE(first.Start());
     first.RequestStop();
     DiskSetCopier second(state);
@@ -766,6 +767,7 @@ TEST_F(DiskSetCopierTest, HandlesResetTheSharedStateAndClearTheManifestWhenDestr
     EXPECT_EQ(state.volumeOffset, 0);
     EXPECT_TRUE(state.volumePath.empty());
     EXPECT_FALSE(state.promptCallback);
+    EXPECT_FALSE(state.faultCallback);
     EXPECT_FALSE(second.StopRequested());
     EXPECT_TRUE(state.diskProgressCallback);
     EXPECT_TRUE(state.totalProgressCallback);
