@@ -30,7 +30,8 @@ add_executable(unit_tests
   tests/unit/prerequisites_test.cpp
   tests/unit/stages_test.cpp
   tests/unit/temp_space_test.cpp
-  tests/unit/text_test.cpp)
+  tests/unit/text_test.cpp
+  tests/unit/volume_digest_test.cpp)
 target_include_directories(unit_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
 target_link_libraries(unit_tests PRIVATE setupcore tool_version GTest::gtest_main GTest::gmock)
 add_test(NAME unit_tests COMMAND unit_tests --gtest_brief=1)

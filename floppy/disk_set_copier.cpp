@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "support/crc32.h"
 #include "support/text.h"
 
 namespace setup {
@@ -44,6 +45,7 @@ DiskSetCopier::DiskSetCopier(CopyEngineState& state) : state_(state) {
   ResetCounters();
   state_.volumePath.clear();
   state_.promptCallback = nullptr;
+  state_.faultCallback = nullptr;
   state_.stopRequested = false;
 }
 
@@ -51,6 +53,10 @@ DiskSetCopier::~DiskSetCopier() { state_.manifest.Clear(); }
 
 void DiskSetCopier::SetPromptCallback(PromptCallback callback) {
   state_.promptCallback = std::move(callback);
+}
+
+void DiskSetCopier::SetFaultCallback(DiskFaultCallback callback) {
+  state_.faultCallback = std::move(callback);
 }
 
 void DiskSetCopier::SetDiskProgressCallback(ProgressCallback callback) {
@@ -68,6 +74,9 @@ void DiskSetCopier::ResetCounters() {
   state_.volumeSize = 0;
   state_.volumeRemaining = 0;
   state_.volumeOffset = 0;
+  state_.volumeDigest.reset();
+  state_.volumeCrc = 0;
+  state_.diskStart = {};
 }
 
 bool DiskSetCopier::Start() {
@@ -111,68 +120,101 @@ bool DiskSetCopier::RunIsAcceptable() {
 }
 
 bool DiskSetCopier::CopyAll() {
-  std::string value;
-  for (int32_t i = 1; i < INT32_MAX; ++i) {
-    std::string key = IntToText(i);
-    if (!state_.manifest.Lookup(key, value)) break;
-    ManifestEntry entry = ParseManifestEntry(value);
-    std::string destination = state_.targetDir + entry.path;
-    std::size_t lastSeparator = FindLastChar(destination, '\\');
-    if (lastSeparator != std::string::npos) {
-      // A failure here shows when the file is opened.
-      std::string folder = destination.substr(0, lastSeparator + 1);
-      state_.fileUtils.CreateFolderChain(folder);
+  int32_t entry = 1;
+  int64_t written = 0;
+  for (;;) {
+    Step step = Step::Done;
+    std::string value;
+    for (; entry < INT32_MAX; ++entry, written = 0) {
+      std::string key = IntToText(entry);
+      if (!state_.manifest.Lookup(key, value)) break;
+      ManifestEntry file = ParseManifestEntry(value);
+      std::string destination = state_.targetDir + file.path;
+      std::size_t lastSeparator = FindLastChar(destination, '\\');
+      if (lastSeparator != std::string::npos) {
+        // A failure here shows when the file is opened.
+        std::string folder = destination.substr(0, lastSeparator + 1);
+        state_.fileUtils.CreateFolderChain(folder);
+      }
+      step = CopyFileFromDisks(entry, destination, file.size, written);
+      if (step != Step::Done) break;
     }
-    if (!CopyFileFromDisks(destination, entry.size)) return false;
+    if (step == Step::Done) step = FinishLastVolume(entry - 1);
+    if (step != Step::Redo) return step == Step::Done;
+    entry = state_.diskStart.entry;
+    written = state_.diskStart.written;
   }
-  return true;
 }
 
-bool DiskSetCopier::CopyFileFromDisks(const std::string& destination, int64_t size) {
+DiskSetCopier::Step DiskSetCopier::CopyFileFromDisks(int32_t entry, const std::string& destination,
+                                                     int64_t size, int64_t written) {
   // The pieces are appended, so whatever the path held must go first.
-  state_.files.RemoveFile(destination);
-  while (size > 0) {
-    if (!OpenNextDisk()) return false;
-    if (size < state_.volumeRemaining) {
-      if (!CopyChunk(state_.volumePath, destination, state_.volumeOffset, size)) return false;
-      state_.volumeOffset += size;
-      state_.volumeRemaining -= size;
-      return true;
+  if (written == 0 && !destination.empty()) state_.files.RemoveFile(destination);
+  int64_t left = size - written;
+  while (left > 0) {
+    if (state_.volumeRemaining == 0 && !OpenNextDisk(entry, size - left)) return Step::Failed;
+    int64_t copied = 0;
+    const int64_t piece = std::min(left, state_.volumeRemaining);
+    const ChunkResult result =
+        piece > 0 ? CopyChunk(state_.volumePath, destination, state_.volumeOffset, piece, copied)
+                  : ChunkResult::Copied;
+    state_.volumeOffset += copied;
+    state_.volumeRemaining -= copied;
+    left -= copied;
+    if (result == ChunkResult::ReadFailed) {
+      // Goes on from the first byte not yet written.
+      if (!AskAgain(DiskFault::ReadError)) return Step::Failed;
+      continue;
     }
-    int64_t piece = state_.volumeRemaining;
-    if (!CopyChunk(state_.volumePath, destination, state_.volumeOffset, piece)) return false;
-    size -= piece;
-    state_.volumeOffset += piece;
-    state_.volumeRemaining = 0;
+    if (result != ChunkResult::Copied) return Step::Failed;
+    if (state_.volumeRemaining == 0) {
+      const Step proven = ProveVolume(entry);
+      if (proven != Step::Done) return proven;
+    }
   }
-  return true;
+  return Step::Done;
 }
 
-bool DiskSetCopier::Prompt(int diskNumber, bool missing) {
-  if (!state_.promptCallback || StopRequested()) return false;
+template <typename Callback, typename... Args>
+bool DiskSetCopier::Ask(const Callback& callback, Args... args) {
+  if (!callback || StopRequested()) return false;
   bool answer = false;
   try {
-    answer = state_.promptCallback(diskNumber, missing);
+    answer = callback(args...);
   } catch (...) {
     return false;
   }
   return answer && !StopRequested();
 }
 
-bool DiskSetCopier::OpenNextDisk() {
-  if (state_.volumeRemaining != 0) return true;
+bool DiskSetCopier::OpenNextDisk(int32_t entry, int64_t written) {
   ++state_.diskNumber;
   state_.volumePath = state_.sourceDir + kVolumePrefix + IntToText(state_.diskNumber);
+  state_.volumeDigest = FindVolumeDigest(state_.manifest, state_.diskNumber);
+  state_.diskStart = {entry, written, state_.totalCopied};
+  return OpenVolume(false);
+}
 
+bool DiskSetCopier::OpenVolume(bool again) {
+  const int disk = state_.diskNumber;
+  std::unique_ptr<ReadableFile> volume;
   bool result = true;
-  std::unique_ptr<ReadableFile> volume = state_.files.OpenForReading(state_.volumePath);
-  while (!volume) {
-    if (!result) return false;
-    result = Prompt(state_.diskNumber, true);
+  for (;;) {
     volume = state_.files.OpenForReading(state_.volumePath);
-    if (volume && !result) return false;
+    while (!volume) {
+      if (!result) return false;
+      result = Ask(state_.promptCallback, disk, true);
+      volume = state_.files.OpenForReading(state_.volumePath);
+      if (volume && !result) return false;
+    }
+    std::optional<DiskFault> fault = Identify(*volume, again);
+    if (!fault) break;
+    volume.reset();
+    if (!Ask(state_.faultCallback, disk, *fault)) return false;
+    result = true;
   }
-  if (state_.promptCallback) result = Prompt(state_.diskNumber, false);
+  if (state_.promptCallback) result = Ask(state_.promptCallback, disk, false);
+  if (again) return result;
 
   // The volume is measured even when the announcement said stop, as the
   // counters must describe the disk now in the drive.
@@ -181,37 +223,98 @@ bool DiskSetCopier::OpenNextDisk() {
   state_.volumeSize = length;
   state_.volumeRemaining = length;
   state_.volumeOffset = 0;
+  state_.volumeCrc = 0;
   return result;
 }
 
-bool DiskSetCopier::CopyChunk(const std::string& volumePath, const std::string& destination,
-                              int64_t offset, int64_t count) {
+std::optional<DiskFault> DiskSetCopier::Identify(ReadableFile& volume, bool again) {
+  if (state_.volumeDigest) return IdentifyVolume(volume, *state_.volumeDigest);
+  // Without a digest, a disk put in again after a read error must at least
+  // have the length of the one it stands for.
+  if (again && volume.Size() != state_.volumeSize) return DiskFault::WrongDisk;
+  return std::nullopt;
+}
+
+bool DiskSetCopier::AskAgain(DiskFault fault) {
+  return Ask(state_.faultCallback, state_.diskNumber, fault) && OpenVolume(true);
+}
+
+DiskSetCopier::Step DiskSetCopier::ProveVolume(int32_t entry) {
+  if (!state_.volumeDigest || state_.volumeCrc == state_.volumeDigest->crc) return Step::Done;
+  if (!RollBack(entry) || !AskAgain(DiskFault::DigestMismatch)) return Step::Failed;
+  state_.volumeRemaining = state_.volumeSize;
+  state_.volumeOffset = 0;
+  state_.volumeCrc = 0;
+  return Step::Redo;
+}
+
+bool DiskSetCopier::RollBack(int32_t entry) {
+  const DiskStart& start = state_.diskStart;
+  std::string value;
+  for (int32_t i = entry; i >= start.entry && i > 0; --i) {
+    std::string key = IntToText(i);
+    if (!state_.manifest.Lookup(key, value)) return false;
+    const std::string destination = state_.targetDir + ParseManifestEntry(value).path;
+    // The file the disk went on with keeps what earlier disks gave it; the
+    // files that began on it go.
+    if (i == start.entry && start.written > 0) {
+      if (!state_.files.Truncate(destination, start.written)) return false;
+    } else {
+      state_.files.RemoveFile(destination);
+    }
+  }
+  state_.totalCopied = start.totalCopied;
+  return true;
+}
+
+DiskSetCopier::Step DiskSetCopier::FinishLastVolume(int32_t entry) {
+  if (!state_.volumeDigest) return Step::Done;
+  if (state_.volumeRemaining == 0) return ProveVolume(entry);
+  // The bytes no file takes are read, without a destination, to prove it.
+  return CopyFileFromDisks(entry, std::string(), state_.volumeRemaining, 0);
+}
+
+DiskSetCopier::ChunkResult DiskSetCopier::CopyChunk(const std::string& volumePath,
+                                                    const std::string& destination, int64_t offset,
+                                                    int64_t count, int64_t& copied) {
+  copied = 0;
   std::vector<char> buffer;
   try {
     buffer.resize(kChunkSize);
   } catch (const std::bad_alloc&) {
-    return false;
+    return ChunkResult::Failed;
   }
   std::unique_ptr<ReadableFile> volume = state_.files.OpenForReading(volumePath);
-  if (!volume) return false;
-  std::unique_ptr<WritableFile> target = state_.files.OpenForAppending(destination);
-  if (!target) return false;
-  if (!volume->Seek(offset)) return false;
+  if (!volume) return ChunkResult::ReadFailed;
+  const bool readOnly = destination.empty();
+  std::unique_ptr<WritableFile> target;
+  if (!readOnly) {
+    target = state_.files.OpenForAppending(destination);
+    if (!target) return ChunkResult::Failed;
+  }
+  if (!volume->Seek(offset)) return ChunkResult::ReadFailed;
 
-  int64_t copied = 0;
   bool ok = true;
   while (copied < count && ok) {
-    if (StopRequested()) return false;
+    if (StopRequested()) return ChunkResult::Failed;
     std::size_t want = static_cast<std::size_t>(std::min<int64_t>(kChunkSize, count - copied));
     int64_t n = volume->Read(buffer.data(), want);
-    if (n < 0) return false;
-    if (!HasFreeSpace(n)) {
+    if (n < 0) return ChunkResult::ReadFailed;
+    if (!readOnly && !HasFreeSpace(n)) {
       state_.diskFullReported = true;
       state_.messages.ShowMessageById(11);
-      return false;
+      return ChunkResult::Failed;
     }
-    if (n == 0) return false;
-    if (!target->Append(buffer.data(), static_cast<std::size_t>(n))) return false;
+    if (n == 0) return ChunkResult::Failed;
+    if (!readOnly && !target->Append(buffer.data(), static_cast<std::size_t>(n)))
+      return ChunkResult::Failed;
+    if (state_.volumeDigest) {
+      state_.volumeCrc = Crc32(state_.volumeCrc, buffer.data(), static_cast<std::size_t>(n));
+    }
+    if (readOnly) {
+      copied += n;
+      continue;
+    }
     state_.totalCopied += n;
     copied += n;
     offset += n;
@@ -227,7 +330,7 @@ bool DiskSetCopier::CopyChunk(const std::string& volumePath, const std::string& 
     }
     if (StopRequested()) ok = false;
   }
-  return ok;
+  return ok ? ChunkResult::Copied : ChunkResult::Failed;
 }
 
 bool DiskSetCopier::HasFreeSpace(int64_t count) {

@@ -7,6 +7,13 @@
 // are not copied but their folders are still removed by the cleanup. The
 // manifest names its files in UTF-8 when it begins with the UTF-8
 // byte-order mark, else in the system's ANSI code page.
+//
+// A set may record a digest of each volume (floppy/volume_digest.h). Each
+// disk is then checked when it is opened (its length and first block) and
+// when it has been read to its end (all its bytes); a disk that fails is
+// asked for again, and after a mismatch at its end the files it fed are put
+// back as they were before it and it is read again from its start. A copy
+// that succeeds has proven every byte of such a set.
 #pragma once
 
 #include <atomic>
@@ -15,6 +22,7 @@
 #include <string>
 
 #include "floppy/manifest_path.h"
+#include "floppy/volume_digest.h"
 #include "support/file_utils.h"
 #include "support/ini_storage.h"
 #include "support/messages.h"
@@ -28,6 +36,18 @@ namespace setup {
 using PromptCallback = std::function<bool(int diskNumber, bool missing)>;
 // (range, position) after every chunk; false stops the copy.
 using ProgressCallback = std::function<bool(int range, int position)>;
+// (disk number, fault): the disk in the drive cannot be taken as it is and
+// must be put in again (true: try it again, false: give up).
+using DiskFaultCallback = std::function<bool(int diskNumber, DiskFault fault)>;
+
+// Where the current disk began in the stream of files: the entry it fed
+// first, how many bytes of that entry were written before it, and the
+// bytes written in all by then.
+struct DiskStart {
+  int32_t entry = 0;
+  int64_t written = 0;
+  int64_t totalCopied = 0;
+};
 
 // The fields of one manifest line. A line without a second comma has an
 // empty path and size 0.
@@ -64,7 +84,13 @@ struct CopyEngineState {
   int64_t volumeSize = 0;
   int64_t volumeRemaining = 0;  // 0: the next byte lies on the next disk
   int64_t volumeOffset = 0;
+  // What the current volume must match; empty for a set without digests,
+  // whose volumes are neither checked nor read beyond what the files need.
+  std::optional<VolumeDigest> volumeDigest;
+  uint32_t volumeCrc = 0;  // of the volume's bytes consumed so far
+  DiskStart diskStart;
   PromptCallback promptCallback;
+  DiskFaultCallback faultCallback;
   ProgressCallback diskProgressCallback;
   ProgressCallback totalProgressCallback;
   IniStorage manifest;
@@ -79,9 +105,9 @@ class DiskSetCopier {
   // Start refuses sets of this many bytes or more.
   static constexpr int64_t kSetSizeLimit = int64_t{1} << 31;
 
-  // Resets the counters, the volume path, the prompt callback and the stop
-  // request of state; the progress callbacks, the folders and the manifest
-  // stay.
+  // Resets the counters, the volume path, the prompt and fault callbacks
+  // and the stop request of state; the progress callbacks, the folders and
+  // the manifest stay.
   explicit DiskSetCopier(CopyEngineState& state);
   // Empties the manifest.
   virtual ~DiskSetCopier();
@@ -108,6 +134,9 @@ class DiskSetCopier {
   void RemoveCreatedFolders(FileUtilities& utils);
 
   void SetPromptCallback(PromptCallback callback);
+  // Without a fault callback a wrong, unreadable or damaged disk fails the
+  // copy.
+  void SetFaultCallback(DiskFaultCallback callback);
   void SetDiskProgressCallback(ProgressCallback callback);
   void SetTotalProgressCallback(ProgressCallback callback);
 
@@ -118,12 +147,27 @@ class DiskSetCopier {
   void RequestStop() { state_.stopRequested = true; }
   bool StopRequested() const { return state_.stopRequested; }
 
+  // How a step of the copy ended: Redo after a disk failed its digest,
+  // was put in again and is to be read again from its start (diskStart).
+  enum class Step { Done, Failed, Redo };
+  enum class ChunkResult { Copied, ReadFailed, Failed };
+
   // The steps of Start, public for the tests.
   bool CopyAll();
-  bool CopyFileFromDisks(const std::string& destination, int64_t size);
-  bool OpenNextDisk();
-  bool CopyChunk(const std::string& volumePath, const std::string& destination, int64_t offset,
-                 int64_t count);
+  // Copies entry's file of size bytes, of which written are already in
+  // place (0: whatever the path holds is deleted first). An empty
+  // destination only reads size bytes of the current volume.
+  Step CopyFileFromDisks(int32_t entry, const std::string& destination, int64_t size,
+                         int64_t written);
+  // Opens the next disk (once the current one is used up) for entry, of
+  // which written bytes are in place; false when it is refused.
+  bool OpenNextDisk(int32_t entry, int64_t written);
+  // Copies count bytes of the volume from offset to the end of destination;
+  // copied tells how many were written, whatever the result. ReadFailed:
+  // the volume could not be opened, positioned or read. An empty
+  // destination only reads the bytes, to complete the volume's digest.
+  ChunkResult CopyChunk(const std::string& volumePath, const std::string& destination,
+                        int64_t offset, int64_t count, int64_t& copied);
   bool HasFreeSpace(int64_t count);
 
   CopyEngineState& State() { return state_; }
@@ -131,7 +175,27 @@ class DiskSetCopier {
  private:
   // The disk number, sizes and offsets of a copy that has not begun.
   void ResetCounters();
-  bool Prompt(int diskNumber, bool missing);
+  // Asks callback(args); false when none is installed, it throws, or a stop
+  // was requested before or while it was asked.
+  template <typename Callback, typename... Args>
+  bool Ask(const Callback& callback, Args... args);
+  // Opens the current disk's volume, asking for it while it is missing or
+  // is not the disk asked for, and announces it. A first opening measures
+  // it; again (after a fault) it must be the same length as before.
+  bool OpenVolume(bool again);
+  // Whether volume is the disk asked for: by its digest where the set has
+  // one, else, put in again after a fault, by its length.
+  std::optional<DiskFault> Identify(ReadableFile& volume, bool again);
+  // The current disk after fault: asked for again and opened.
+  bool AskAgain(DiskFault fault);
+  // After the current volume is used up, by entry: Done when it matches
+  // its digest (or has none); otherwise the files it fed are put back and
+  // the disk asked for again (Redo), or Failed.
+  Step ProveVolume(int32_t entry);
+  // The files fed by the current disk, up to entry, as before it began.
+  bool RollBack(int32_t entry);
+  // Reads what the files left of the last volume and proves it.
+  Step FinishLastVolume(int32_t entry);
 
   CopyEngineState& state_;
 };

@@ -9,6 +9,22 @@ std::string DiskPromptText(int diskNumber) {
   return "Please insert disk number " + IntToText(diskNumber) + "     ";
 }
 
+std::string DiskFaultText(Messages& messages, int diskNumber, DiskFault fault) {
+  std::string pattern =
+      messages.Text(fault == DiskFault::WrongDisk ? kTextNotThisDisk : kTextDiskUnreadable);
+  if (pattern.empty()) pattern = "Please insert disk number %1";
+  std::string text;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == '1') {
+      text += IntToText(diskNumber);
+      ++i;
+    } else {
+      text += pattern[i];
+    }
+  }
+  return text;
+}
+
 std::string DiskNumberLabel(int diskNumber) { return "Disk Number:     " + IntToText(diskNumber); }
 
 bool ExtractThread::InitInstance() {
@@ -33,15 +49,19 @@ int ExtractThread::Run(WorkerLink& link) {
     link.Send(WM_EXTRACT_TOTAL_PROGRESS, static_cast<uintptr_t>(range), position);
     return true;
   });
-  copier.SetPromptCallback([this, &link](int diskNumber, bool missing) {
-    if (missing) {
-      if (!copier.State().messages.Attended()) return false;  // Cancel: nobody can insert it
-      int answer =
-          link.ShowDiskPrompt(DiskPromptText(diskNumber), "Please Insert Disk", kDiskPromptStyle);
-      if (answer != box::kIdRetry) return false;
-    }
+  Messages& messages = copier.State().messages;
+  // Retry or Cancel; Cancel where nobody could put a disk in.
+  auto retry = [&messages, &link](const std::string& text) {
+    return messages.Attended() &&
+           link.ShowDiskPrompt(text, "Please Insert Disk", kDiskPromptStyle) == box::kIdRetry;
+  };
+  copier.SetPromptCallback([&link, retry](int diskNumber, bool missing) {
+    if (missing && !retry(DiskPromptText(diskNumber))) return false;
     link.Send(WM_EXTRACT_DISK_NUMBER, static_cast<uintptr_t>(diskNumber), 0);
     return true;
+  });
+  copier.SetFaultCallback([&messages, retry](int diskNumber, DiskFault fault) {
+    return retry(DiskFaultText(messages, diskNumber, fault));
   });
 
   bool ok = false;

@@ -30,6 +30,9 @@ constexpr uint32_t kDiskPromptStyle = box::kRetryCancel | box::kIconQuestion | b
 
 // "Please insert disk number " + n + five blanks.
 std::string DiskPromptText(int diskNumber);
+// The string table's text for a disk in the drive that cannot be taken:
+// one that cannot be read or failed its digest, or one of another set.
+std::string DiskFaultText(Messages& messages, int diskNumber, DiskFault fault);
 // "Disk Number:     " + n.
 std::string DiskNumberLabel(int diskNumber);
 

@@ -12,7 +12,7 @@ packages=(
   xvfb xauth x11-utils
   mtools dosfstools
   pkg-config libmsi-dev libgsf-1-dev libglib2.0-dev
-  fusefat fuse
+  fusefat fuse libfuse-dev
   osslsigncode openssl
   locales
 )

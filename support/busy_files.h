@@ -94,6 +94,9 @@ class PatientFileSystem final : public FileSystem {
   std::unique_ptr<WritableFile> OpenForAppending(const std::string& path) override {
     return inner_.OpenForAppending(path);
   }
+  bool Truncate(const std::string& path, int64_t length) override {
+    return inner_.Truncate(path, length);
+  }
 
  private:
   // Whether a file removed through here is still there, its delete

@@ -39,17 +39,20 @@ bool MoveFilePointer(HANDLE file, int64_t offset, DWORD method) {
   return !(low == INVALID_SET_FILE_POINTER && ::GetLastError() != NO_ERROR);
 }
 
+// The length of an open file, or -1.
+int64_t FileLength(HANDLE file) {
+  DWORD high = 0;
+  ::SetLastError(NO_ERROR);
+  const DWORD low = ::GetFileSize(file, &high);
+  if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return -1;
+  return (static_cast<int64_t>(high) << 32) | low;
+}
+
 class Win32ReadableFile final : public ReadableFile {
  public:
   explicit Win32ReadableFile(KernelHandle file) : file_(std::move(file)) {}
 
-  int64_t Size() override {
-    DWORD high = 0;
-    ::SetLastError(NO_ERROR);
-    const DWORD low = ::GetFileSize(file_.get(), &high);
-    if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return -1;
-    return (static_cast<int64_t>(high) << 32) | low;
-  }
+  int64_t Size() override { return FileLength(file_.get()); }
 
   bool Seek(int64_t offset) override {
     return offset >= 0 && MoveFilePointer(file_.get(), offset, FILE_BEGIN);
@@ -196,6 +199,12 @@ std::unique_ptr<WritableFile> Win32FileSystem::OpenForAppending(const std::strin
   KernelHandle file(OpenFile(path, GENERIC_WRITE, 0, OPEN_ALWAYS));
   if (!file.valid()) return nullptr;
   return std::make_unique<Win32WritableFile>(std::move(file));
+}
+
+bool Win32FileSystem::Truncate(const std::string& path, int64_t length) {
+  KernelHandle file(OpenFile(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING));
+  if (!file.valid() || length < 0 || FileLength(file.get()) < length) return false;
+  return MoveFilePointer(file.get(), length, FILE_BEGIN) && ::SetEndOfFile(file.get());
 }
 
 }  // namespace setup::win32

@@ -23,6 +23,7 @@ class Win32FileSystem final : public FileSystem {
   std::unique_ptr<ReadableFile> OpenForReading(const std::string& path, FileSharing sharing,
                                                uint32_t& error) override;
   std::unique_ptr<WritableFile> OpenForAppending(const std::string& path) override;
+  bool Truncate(const std::string& path, int64_t length) override;
 };
 
 }  // namespace setup::win32

@@ -13,6 +13,11 @@ namespace setup {
 
 constexpr uint32_t kReportStyle = box::kOk | box::kIconHand | box::kSystemModal;
 
+// The disk prompts' texts for a disk that cannot be read and for a disk of
+// another set; "%1" in them stands for the disk number.
+constexpr uint32_t kTextDiskUnreadable = 101;
+constexpr uint32_t kTextNotThisDisk = 102;
+
 extern const char kCaptionError[];              // "Error"
 extern const char kCaptionInstallationError[];  // "Installation Error"
 
@@ -44,6 +49,8 @@ class Messages {
   // window that would wait takes the answer that ends the run.
   bool Attended() const { return system_ == nullptr || system_->WindowStationVisible(); }
 
+  // The catalogue text of id; empty when there is none.
+  std::string Text(uint32_t id) { return catalogue_.Load(id); }
   // The catalogue text of id under "Installation Error"; without a text,
   // "Critical unexpected error!" under "Error".
   void ShowMessageById(uint32_t id);

@@ -92,6 +92,9 @@ class FileSystem {
     return OpenForReading(path, FileSharing::Exclusive);
   }
   virtual std::unique_ptr<WritableFile> OpenForAppending(const std::string& path) = 0;
+  // Cuts the file at path to its first length bytes. False when it cannot
+  // be opened for writing or holds fewer bytes than that.
+  virtual bool Truncate(const std::string& path, int64_t length) = 0;
 };
 
 // The failure to start a child process, with the system's error code (0

@@ -350,7 +350,7 @@ sc_floppy_temp_missing() {
 sc_floppy_volume_fills() {
   [[ -d $work/pkgs/floppy-set ]] || { skip "mkdiskset was not built"; return 0; }
   local total
-  total=$(awk -F, '{s += $3} END {print s}' "$work/pkgs/floppy-set/Files.id")
+  total=$(awk -F, '$1 ~ /^[0-9]+$/ {s += $3} END {print s}' "$work/pkgs/floppy-set/Files.id")
   small_temp_drive $(((total + 100000) / 1024 + 256)) || return 0
   medium=$dir/floppy
   link_medium floppy-set Disk.2

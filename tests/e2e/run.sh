@@ -114,6 +114,7 @@ WINEPREFIX=$work/template timeout 60 "$WINE" reg add 'HKCU\Software\Wine\X11 Dri
 build_packages || { echo "e2e: cannot build the test packages"; echo "0 passed, 1 failed"; exit 1; }
 source "$root/tests/e2e/floppy_scenarios.sh"
 source "$root/tests/e2e/busy_scenarios.sh"
+source "$root/tests/e2e/disk_fault_scenarios.sh"
 source "$root/tests/e2e/check_scenarios.sh"
 source "$root/tests/e2e/station_scenarios.sh"
 source "$root/tests/e2e/language_scenarios.sh"

@@ -459,7 +459,7 @@ sc_floppy_set_installs() {
   snapshot_temp
   local volumes total
   volumes=$(ls "$medium"/Disk.* | wc -l)
-  total=$(awk -F, '{s += $3} END {print s}' "$medium/Files.id")
+  total=$(awk -F, '$1 ~ /^[0-9]+$/ {s += $3} END {print s}' "$medium/Files.id")
   setup_start --cwd "$dir/cwd" /l
   "$WINE" "$tools/uidriver.exe" -t "$UI_TIMEOUT" --pid-file "$(winpath "$dir/pid")" \
     watch "Extracting files ..." 1016 1011 </dev/null >"$dir/watch.raw" 2>&1

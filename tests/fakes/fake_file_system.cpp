@@ -107,8 +107,15 @@ class FakeSearch : public DirectorySearch {
 
 class FakeReadableFile : public ReadableFile {
  public:
-  FakeReadableFile(std::string data, std::optional<std::size_t> limit, bool failReads = false)
-      : data_(std::move(data)), limit_(limit), failReads_(failReads) {}
+  // Reads fail when failReads, or when they touch badByte; bytesRead counts
+  // what they return.
+  FakeReadableFile(std::string data, std::optional<std::size_t> limit, bool failReads,
+                   std::optional<int64_t> badByte, uint64_t& bytesRead)
+      : data_(std::move(data)),
+        limit_(limit),
+        failReads_(failReads),
+        badByte_(badByte),
+        bytesRead_(bytesRead) {}
   int64_t Size() override { return static_cast<int64_t>(data_.size()); }
   bool Seek(int64_t offset) override {
     if (offset < 0) return false;
@@ -128,8 +135,13 @@ class FakeReadableFile : public ReadableFile {
     }
     std::size_t n = std::min(count, data_.size() - position_);
     if (limit_) n = std::min(n, *limit_);
+    if (badByte_ && *badByte_ >= static_cast<int64_t>(position_) &&
+        *badByte_ < static_cast<int64_t>(position_ + n)) {
+      return -1;
+    }
     std::memcpy(buffer, data_.data() + position_, n);
     position_ += n;
+    bytesRead_ += n;
     return static_cast<int64_t>(n);
   }
 
@@ -137,6 +149,8 @@ class FakeReadableFile : public ReadableFile {
   std::string data_;
   std::optional<std::size_t> limit_;
   bool failReads_ = false;
+  std::optional<int64_t> badByte_;
+  uint64_t& bytesRead_;
   std::size_t position_ = 0;
   int readsAtEnd_ = 0;
 };
@@ -385,7 +399,20 @@ std::unique_ptr<ReadableFile> FakeFileSystem::OpenForReading(const std::string& 
   error = node == nullptr ? syserror::kFileNotFound : syserror::kAccessDenied;
   if (node == nullptr || node->isFolder || node->removed) return nullptr;
   error = 0;
-  return std::make_unique<FakeReadableFile>(node->data, readLimit, unreadable.count(path) != 0);
+  auto bad = badByte.find(path);
+  return std::make_unique<FakeReadableFile>(
+      node->data, readLimit, unreadable.count(path) != 0,
+      bad == badByte.end() ? std::nullopt : std::optional<int64_t>(bad->second), bytesRead);
+}
+
+bool FakeFileSystem::Truncate(const std::string& path, int64_t length) {
+  Node* node = Find(path);
+  if (IsReadOnly(path) || node == nullptr || node->isFolder || node->removed || length < 0 ||
+      node->data.size() < static_cast<uint64_t>(length)) {
+    return false;
+  }
+  node->data.resize(static_cast<std::size_t>(length));
+  return true;
 }
 
 std::unique_ptr<WritableFile> FakeFileSystem::OpenForAppending(const std::string& path) {

@@ -47,6 +47,8 @@ class FakeFileSystem : public FileSystem {
   std::set<std::string> unavailable;
   // Files that open but whose reads fail (a bad sector).
   std::set<std::string> unreadable;
+  // A byte of a file that no read touching it gets past (a bad sector there).
+  std::map<std::string, int64_t> badByte;
   // Free bytes of particular volumes ("C:", "\\srv\share"; any case).
   std::map<std::string, uint64_t> volumeFreeSpace;
   // Files another program holds open for reading, sharing reading only:
@@ -77,6 +79,7 @@ class FakeFileSystem : public FileSystem {
   std::vector<std::string> removeFolderCalls;
   std::vector<std::string> setCurrentFolderCalls;
   uint64_t bytesWritten = 0;
+  uint64_t bytesRead = 0;
   int freeSpaceQueries = 0;
   int openSearches = 0;  // searches not yet closed
 
@@ -96,6 +99,7 @@ class FakeFileSystem : public FileSystem {
   std::unique_ptr<ReadableFile> OpenForReading(const std::string& path, FileSharing sharing,
                                                uint32_t& error) override;
   std::unique_ptr<WritableFile> OpenForAppending(const std::string& path) override;
+  bool Truncate(const std::string& path, int64_t length) override;
 
   struct Node {
     std::string name;  // as spelled when created

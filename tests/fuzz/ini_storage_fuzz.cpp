@@ -3,7 +3,10 @@
 // the store promises: every entry is yielded once, no value holds a line
 // end or NUL, each value is found again under its key, a load fails only on
 // a name the codec refuses, on the NT family every value is UTF-8, and how
-// the file layer cuts its reads changes nothing.
+// the file layer cuts its reads changes nothing. Every line is also read as
+// a volume's digest line: one that is taken is keyed "DISK.N", gives the
+// cleanup no path, is written back to a line that reads the same, and is
+// what the manifest yields for disk N.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +18,8 @@
 #include <vector>
 
 #include "fakes/fake_system.h"
+#include "floppy/disk_set_copier.h"
+#include "floppy/volume_digest.h"
 #include "support/ini_storage.h"
 #include "support/text.h"
 
@@ -66,6 +71,7 @@ class OneFileSystem : public FileSystem {
     return std::make_unique<BytesFile>(data_, limit_);
   }
   std::unique_ptr<WritableFile> OpenForAppending(const std::string&) override { return nullptr; }
+  bool Truncate(const std::string&, int64_t) override { return false; }
 
  private:
   const std::string& data_;
@@ -74,6 +80,37 @@ class OneFileSystem : public FileSystem {
 
 void Check(bool condition) {
   if (!condition) std::abort();
+}
+
+// The disk number of a key "DISK.N" (N without sign or leading zero, as
+// volume files are named), or 0.
+int32_t DiskOfKey(const std::string& key) {
+  const std::string prefix = "DISK.";
+  if (key.compare(0, prefix.size(), prefix) != 0 || key.size() == prefix.size() ||
+      key.size() > prefix.size() + 9 || key[prefix.size()] == '0') {
+    return 0;
+  }
+  int32_t disk = 0;
+  for (std::size_t i = prefix.size(); i < key.size(); ++i) {
+    if (key[i] < '0' || key[i] > '9') return 0;
+    disk = disk * 10 + (key[i] - '0');
+  }
+  return disk;
+}
+
+void CheckDigestLine(const IniStorage& store, const std::string& value, bool keyed) {
+  const std::string key = IniStorage::NormaliseKey(value);
+  const int32_t disk = DiskOfKey(key);
+  for (int32_t asked : {1, 2, disk}) {
+    if (asked == 0) continue;
+    const std::optional<VolumeDigest> digest = ParseDigestLine(value, asked);
+    if (!digest) continue;
+    Check(asked == disk);
+    Check(digest->length >= 0 && digest->length < (int64_t{1} << 31));
+    Check(ParseManifestEntry(value).path.empty());
+    Check(ParseDigestLine(FormatDigestLine(disk, *digest), disk) == digest);
+    Check(!keyed || FindVolumeDigest(store, disk) == digest);
+  }
 }
 
 enum class Codec { kNone, kNt, kNineX };
@@ -106,6 +143,7 @@ Loaded Load(const std::string& data, std::size_t limit, bool numbered, Codec cod
     Check(value.find('\n') == std::string::npos && value.find('\0') == std::string::npos);
     Check(value.find('\x1A') == std::string::npos);
     Check(codec != Codec::kNt || IsValidUtf8(value));
+    CheckDigestLine(store, value, !numbered);
     if (!numbered) {
       std::string key = value;
       std::string found;

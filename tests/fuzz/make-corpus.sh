@@ -6,7 +6,9 @@
 #   ini_storage_fuzz     Files.id of a set split by mkdiskset from a medium
 #                        of those packages: all ASCII, UTF-8 with the mark
 #                        (a name outside ASCII) and the same in Windows-1252
-#                        without the mark, as other tools write it;
+#                        without the mark, as other tools write it; each with
+#                        the volumes' digest lines and without (-plain), as
+#                        sets made by other tools are;
 #   command_line_fuzz    the command lines of the README.
 # The seeds of findings (finding-*) are kept. Needs the native tree
 # (scripts/build.sh native) and the tools of scripts/install-deps.sh.
@@ -60,6 +62,13 @@ seed keyed-ansi-nt 02 "$work/ansi.id"
 seed keyed-ansi-9x 04 "$work/ansi.id"
 seed keyed-utf8-nt-reads-of-7 3a "$work/utf8/disk1/Files.id"
 seed numbered-utf8-nt 03 "$work/utf8/disk1/Files.id"
+for form in ascii/disk1/Files.id utf8/disk1/Files.id ansi.id; do
+  grep -av '^Disk\.' "$work/$form" >"$work/plain.id" || true
+  name=$(dirname "$form")
+  [[ $name == . ]] && name=ansi || name=${name%%/*}
+  seed "keyed-$name-plain-nt" 02 "$work/plain.id"
+done
+seed keyed-ansi-plain-9x 04 "$work/plain.id"
 
 # Command lines: the arguments after the program name, NUL between them.
 target=$corpus/command_line_fuzz

@@ -9,6 +9,7 @@
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_system.h"
 #include "fakes/fake_ui.h"
+#include "support/crc32.h"
 
 namespace setup {
 namespace {
@@ -17,6 +18,18 @@ using testing::CatalogueStrings;
 using testing::FakeFileSystem;
 using testing::FakeTextCodec;
 using testing::RecordingMessageBoxes;
+
+const char* FaultName(DiskFault fault) {
+  switch (fault) {
+    case DiskFault::WrongDisk:
+      return "wrong";
+    case DiskFault::ReadError:
+      return "unreadable";
+    case DiskFault::DigestMismatch:
+      return "damaged";
+  }
+  return "?";
+}
 
 const char kSource[] = "A:\\";
 const char kTarget[] = "C:\\Temp\\ST000001\\";
@@ -252,6 +265,202 @@ TEST_F(DiskSetCopierTest, OnlyTheRunFromOneIsCopiedAndTheLaterLineWins) {
   files.RemoveFile(std::string(kTarget) + "twice.txt");
   copier.RemoveCreatedFolders();
   EXPECT_FALSE(files.Exists(std::string(kTarget) + "four"));
+}
+
+// The disk-fault table: a set of three volumes of 1000, 1000 and 600
+// bytes (the last with 100 bytes no file uses) carrying a (1500 bytes: disk
+// 1 and half of disk 2), b (300 bytes inside disk 2) and c (700 bytes: the
+// end of disk 2 and disk 3), with or without the volumes' digests. Each
+// fault prompt is logged with what the files then hold.
+class DiskFaultTest : public DiskSetCopierTest {
+ protected:
+  DiskFaultTest() : stream(Bytes(2600, 21)) {
+    for (std::size_t at : {0u, 1000u, 2000u}) good.push_back(stream.substr(at, 1000));
+  }
+
+  void MakeSet(bool digests) {
+    std::string manifest = "1,a,1500\r\n2,sub\\b,300\r\n3,c,700\r\n";
+    for (std::size_t i = 0; digests && i < good.size(); ++i) {
+      const std::string& v = good[i];
+      VolumeDigest digest{static_cast<int64_t>(v.size()), Crc32(0, v.data(), v.size()),
+                          Crc32(0, v.data(), std::min<std::size_t>(v.size(), kFirstBlockSize))};
+      manifest += FormatDigestLine(static_cast<int32_t>(i + 1), digest) + "\r\n";
+    }
+    SetManifest(manifest);
+    for (std::size_t i = 0; i < good.size(); ++i) {
+      files.AddFile(Volume(static_cast<int>(i + 1)), good[i]);
+    }
+  }
+  // Disk n as it is in the set, with byte at inverted.
+  std::string Flipped(int n, std::size_t at) const {
+    std::string v = good[static_cast<std::size_t>(n - 1)];
+    v[at] = static_cast<char>(~v[at]);
+    return v;
+  }
+  std::string Holding() const {
+    std::string text;
+    for (const char* name : {"a", "sub\\b", "c"}) {
+      std::optional<std::string> content = files.Content(std::string(kTarget) + name);
+      text +=
+          std::string(text.empty() ? "" : " ") + (content ? std::to_string(content->size()) : "-");
+    }
+    return text;
+  }
+
+  const std::string stream;
+  std::vector<std::string> good;
+};
+
+TEST_F(DiskFaultTest, AFaultyDiskIsAskedForAgainAndNoUnprovenByteIsHandedOn) {
+  struct Row {
+    const char* name;
+    bool digests;
+    // Puts the disks in the drive before the copy.
+    std::function<void()> arrange;
+    // What the user does at the n-th fault prompt (from 1); the answer.
+    std::function<bool(int)> user;
+    bool result;
+    std::vector<std::string> log;
+    uint64_t bytesWritten;
+  };
+  const std::vector<Row> rows = {
+      // Reads of 64 bytes: b has one read's worth when the bad byte is met.
+      {"a read fails at byte 600 once, then Retry goes on where it stopped",
+       true,
+       [this] {
+         files.readLimit = 64;
+         files.badByte[Volume(2)] = 600;
+       },
+       [this](int) { return files.badByte.erase(Volume(2)) == 1; },
+       true,
+       {"found 1", "found 2", "unreadable 2 (1500 64 -)", "found 2", "found 3"},
+       2500},
+      {"a read error without digests is asked for again as well",
+       false,
+       [this] {
+         files.readLimit = 64;
+         files.badByte[Volume(2)] = 600;
+       },
+       [this](int) { return files.badByte.erase(Volume(2)) == 1; },
+       true,
+       {"found 1", "found 2", "unreadable 2 (1500 64 -)", "found 2", "found 3"},
+       2500},
+      {"without digests a disk put in after a read error must be as long as the first",
+       false,
+       [this] { files.badByte[Volume(2)] = 600; },
+       [this](int n) {
+         files.badByte.clear();
+         files.AddFile(Volume(2), n == 1 ? good[1].substr(0, 999) : good[1]);
+         return true;
+       },
+       true,
+       {"found 1", "found 2", "unreadable 2 (1500 0 -)", "wrong 2 (1500 0 -)", "found 2",
+        "found 3"},
+       2500},
+      {"a read that always fails, Retry twice, then Cancel",
+       true,
+       [this] { files.badByte[Volume(2)] = 600; },
+       [](int n) { return n < 3; },
+       false,
+       {"found 1", "found 2", "unreadable 2 (1500 0 -)", "found 2", "unreadable 2 (1500 0 -)",
+        "found 2", "unreadable 2 (1500 0 -)"},
+       1500},
+      {"one wrong byte: the files disk 2 fed go back and it is read again",
+       true,
+       [this] { files.AddFile(Volume(2), Flipped(2, 700)); },
+       [this](int) {
+         files.AddFile(Volume(2), good[1]);
+         return true;
+       },
+       true,
+       {"found 1", "found 2", "damaged 2 (1000 - -)", "found 2", "found 3"},
+       3500},
+      {"one wrong byte that is still there at Retry, then Cancel",
+       true,
+       [this] { files.AddFile(Volume(2), Flipped(2, 999)); },
+       [](int n) { return n < 2; },
+       false,
+       {"found 1", "found 2", "damaged 2 (1000 - -)", "found 2", "damaged 2 (1000 - -)"},
+       3000},
+      {"a wrong byte in the part of the last disk no file uses",
+       true,
+       [this] { files.AddFile(Volume(3), Flipped(3, 550)); },
+       [this](int) {
+         files.AddFile(Volume(3), good[2]);
+         return true;
+       },
+       true,
+       {"found 1", "found 2", "found 3", "damaged 3 (1500 300 200)", "found 3"},
+       3000},
+      {"disk 2 of another set of the same length: refused at once",
+       true,
+       [this] { files.AddFile(Volume(2), Bytes(1000, 99)); },
+       [this](int) {
+         files.AddFile(Volume(2), good[1]);
+         return true;
+       },
+       true,
+       {"found 1", "wrong 2 (1000 - -)", "found 2", "found 3"},
+       2500},
+      {"a disk 2 of the wrong length",
+       true,
+       [this] { files.AddFile(Volume(2), good[1] + "x"); },
+       [this](int n) {
+         if (n == 2) files.AddFile(Volume(2), good[1]);
+         return true;
+       },
+       true,
+       {"found 1", "wrong 2 (1000 - -)", "wrong 2 (1000 - -)", "found 2", "found 3"},
+       2500},
+      {"without digests a wrong byte goes through, as it always did",
+       false,
+       [this] { files.AddFile(Volume(2), Flipped(2, 700)); },
+       nullptr,
+       true,
+       {"found 1", "found 2", "found 3"},
+       2500},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ResetFiles();
+    state.manifest.Clear();
+    MakeSet(row.digests);
+    row.arrange();
+    log.clear();
+    DiskSetCopier copier(state);
+    RecordPrompts(copier);
+    int faults = 0;
+    copier.SetFaultCallback([&](int disk, DiskFault fault) {
+      log.push_back(std::string(FaultName(fault)) + " " + std::to_string(disk) + " (" + Holding() +
+                    ")");
+      return row.user && row.user(++faults);
+    });
+    EXPECT_EQ(copier.Start(), row.result);
+    EXPECT_EQ(log, row.log);
+    EXPECT_EQ(files.bytesWritten, row.bytesWritten);
+    if (row.result) {
+      // What was on disk 2 when it was last read.
+      const std::string disk2 = *files.Content(Volume(2));
+      EXPECT_TRUE(SameBytes(Target("a") + Target("sub\\b") + Target("c"),
+                            (good[0] + disk2 + good[2]).substr(0, 2500)));
+      EXPECT_EQ(state.totalCopied, 2500);
+    }
+  }
+}
+
+// A set without digests is read as it always was: nothing but the bytes its
+// files need, and no prompt.
+TEST_F(DiskFaultTest, ASetWithoutDigestsReadsOnlyWhatItsFilesNeed) {
+  MakeSet(false);
+  DiskSetCopier copier(state);
+  RecordPrompts(copier);
+  copier.SetFaultCallback([&](int, DiskFault) {
+    log.push_back("fault");
+    return false;
+  });
+  ASSERT_TRUE(copier.Start());
+  EXPECT_EQ(files.bytesRead, 2500u + files.Content(std::string(kSource) + "Files.id")->size());
+  EXPECT_EQ(log, (std::vector<std::string>{"found 1", "found 2", "found 3"}));
 }
 
 TEST_F(DiskSetCopierTest, FreeSpaceMustExceedTheChunk) {
@@ -546,6 +755,7 @@ TEST_F(DiskSetCopierTest, HandlesResetTheSharedStateAndClearTheManifestWhenDestr
     first.SetDiskProgressCallback(progress);
     first.SetTotalProgressCallback(progress);
     first.SetPromptCallback([](int, bool) { return true; });
+    first.SetFaultCallback([](int, DiskFault) { return true; });
     ASSERT_TRUE(first.Start());
     first.RequestStop();
     DiskSetCopier second(state);
@@ -557,6 +767,7 @@ TEST_F(DiskSetCopierTest, HandlesResetTheSharedStateAndClearTheManifestWhenDestr
     EXPECT_EQ(state.volumeOffset, 0);
     EXPECT_TRUE(state.volumePath.empty());
     EXPECT_FALSE(state.promptCallback);
+    EXPECT_FALSE(state.faultCallback);
     EXPECT_FALSE(second.StopRequested());
     EXPECT_TRUE(state.diskProgressCallback);
     EXPECT_TRUE(state.totalProgressCallback);
@@ -635,9 +846,10 @@ TEST_F(DiskSetCopierTest, RemoveCreatedFoldersRemovesEmptyFoldersInnermostFirst)
 }
 
 TEST_F(DiskSetCopierTest, RemoveExtractedFilesLeavesNothingOfTheRunAndTouchesNothingElse) {
+  // The digest line of disk 1 gives the cleanup nothing to delete or remove.
   SetManifest(
       "1,a.txt,2\n2,sub\\deep\\b.txt,2\n7,..\\victim.txt,0\n8,\\abs.txt,0\n"
-      "9,..\\Empty\\x.txt,0\n");
+      "9,..\\Empty\\x.txt,0\nDisk.1,,4,ED82CD11,ED82CD11\n");
   SetVolumes("abcd", {4});
   files.AddFile("C:\\Temp\\victim.txt", "keep");
   files.AddFolder("C:\\Temp\\Empty");  // someone else's, empty

@@ -9,6 +9,7 @@
 
 #include "fakes/fake_machine.h"
 #include "support/busy_files.h"
+#include "support/crc32.h"
 
 namespace setup {
 namespace {
@@ -28,8 +29,9 @@ struct FloppyWorld : FakeRun {
     system.langId = 0x0409;
   }
 
-  // Writes Files.id and the volumes Disk.1.. of diskSize bytes each.
-  void MakeSet(const std::vector<File>& files, std::size_t diskSize) {
+  // Writes Files.id and the volumes Disk.1.. of diskSize bytes each, with
+  // the volumes' digests when asked to.
+  void MakeSet(const std::vector<File>& files, std::size_t diskSize, bool digests = false) {
     std::string manifest;
     std::string stream;
     for (std::size_t i = 0; i < files.size(); ++i) {
@@ -37,17 +39,23 @@ struct FloppyWorld : FakeRun {
                   std::to_string(files[i].content.size()) + "\r\n";
       stream += files[i].content;
     }
-    fs.AddFile("D:\\Files.id", manifest);
     for (std::size_t disk = 1, at = 0; at < stream.size(); ++disk, at += diskSize) {
-      fs.AddFile("D:\\Disk." + std::to_string(disk), stream.substr(at, diskSize));
+      const std::string volume = stream.substr(at, diskSize);
+      fs.AddFile("D:\\Disk." + std::to_string(disk), volume);
+      if (!digests) continue;
+      const VolumeDigest digest{
+          static_cast<int64_t>(volume.size()), Crc32(0, volume.data(), volume.size()),
+          Crc32(0, volume.data(), std::min<std::size_t>(volume.size(), kFirstBlockSize))};
+      manifest += FormatDigestLine(static_cast<int32_t>(disk), digest) + "\r\n";
     }
+    fs.AddFile("D:\\Files.id", manifest);
   }
 
-  void MakeStandardSet() {
+  void MakeStandardSet(bool digests = false) {
     MakeSet({{"Setup.msi", std::string(120000, 'p')},
              {"0009_l.mst", std::string(3000, 't')},
              {"Bootstrap\\Tools\\prereq.exe", std::string(70000, 'b')}},
-            100000);
+            100000, digests);
     automation.state.anyPackage = {{{"Lang0009", "English"}}};
   }
 };
@@ -150,6 +158,91 @@ TEST_F(FloppyRoute, CancelAtTheDiskPromptFailsTheCopy) {
                   "Please Insert Disk: Please insert disk number 2     ",
                   "Installation Error: Error copying files from disks. Installation failed."}));
     EXPECT_TRUE(w.processes.runs.empty());
+    EXPECT_EQ(w.fs.List("C:\\Temp"), std::vector<std::string>{});
+  }
+}
+
+// A disk that cannot be read, belongs to another set or fails its digest is
+// asked for again by a prompt that names it; nothing of the set is run
+// before every byte of it is proven.
+TEST_F(FloppyRoute, AFaultyDiskIsAskedForAgainBeforeAnythingRuns) {
+  const std::string unreadable =
+      "Please Insert Disk: Disk 2 could not be read. Clean it or use another copy of disk 2, "
+      "insert it and choose Retry.";
+  const std::string notThisSet =
+      "Please Insert Disk: This is not disk 2 of this set. Insert disk 2 of this set and choose "
+      "Retry.";
+  const std::string message9 =
+      "Installation Error: Error copying files from disks. Installation failed.";
+  struct Row {
+    std::string what;
+    std::function<void(FloppyWorld&, std::string& disk2)> arrange;
+    bool retry;
+    bool visible;
+    std::vector<std::string> shown;
+    uint32_t exitCode;
+  } rows[] = {
+      {"a bad sector, cleaned before Retry",
+       [](FloppyWorld& w, std::string&) { w.fs.badByte["D:\\Disk.2"] = 60000; },
+       true,
+       true,
+       {unreadable},
+       0},
+      {"a bad sector, then Cancel",
+       [](FloppyWorld& w, std::string&) { w.fs.badByte["D:\\Disk.2"] = 60000; },
+       false,
+       true,
+       {unreadable, message9},
+       1603},
+      {"disk 2 of another set",
+       [](FloppyWorld&, std::string& disk2) { disk2[0] = 'x'; },
+       true,
+       true,
+       {notThisSet},
+       0},
+      {"one wrong byte",
+       [](FloppyWorld&, std::string& disk2) { disk2[90000] = 'x'; },
+       true,
+       true,
+       {unreadable},
+       0},
+      {"one wrong byte, then Cancel",
+       [](FloppyWorld&, std::string& disk2) { disk2[90000] = 'x'; },
+       false,
+       true,
+       {unreadable, message9},
+       1603},
+      {"a bad sector where nobody can answer",
+       [](FloppyWorld& w, std::string&) { w.fs.badByte["D:\\Disk.2"] = 60000; },
+       true,
+       false,
+       {},
+       1603},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    FloppyWorld w;
+    w.system.windowStationVisible = row.visible;
+    w.MakeStandardSet(true);
+    const std::string good = *w.fs.Content("D:\\Disk.2");
+    std::string disk2 = good;
+    row.arrange(w, disk2);
+    w.fs.AddFile("D:\\Disk.2", disk2);
+    std::size_t runsAtPrompt = 99;
+    w.threads.promptAnswer = [&](const std::string&) {
+      runsAtPrompt = w.processes.runs.size();
+      w.fs.badByte.clear();  // cleaned, or the right disk put in
+      w.fs.AddFile("D:\\Disk.2", good);
+      return row.retry ? box::kIdRetry : box::kIdCancel;
+    };
+    EXPECT_EQ(w.Start({"/s"}), row.exitCode);
+    EXPECT_EQ(w.Shown(), row.shown);
+    if (!row.shown.empty()) {
+      EXPECT_EQ(runsAtPrompt, 0u);
+      EXPECT_EQ(w.boxes.Shown()[0].style, 0x40025u);
+    }
+    EXPECT_EQ(w.Installs().size(), row.exitCode == 0 ? 1u : 0u);
+    if (row.exitCode != 0) EXPECT_TRUE(w.processes.runs.empty());
     EXPECT_EQ(w.fs.List("C:\\Temp"), std::vector<std::string>{});
   }
 }

@@ -29,6 +29,10 @@ const std::map<uint32_t, std::string> kExpectedCatalogue = {
      "Required NT Service Pack 6 not found ! Please install this before starting the "
      "installation."},
     {14, "The default language 'English' not exists and cannot be selected"},
+    {101,
+     "Disk %1 could not be read. Clean it or use another copy of disk %1, insert it and choose "
+     "Retry."},
+    {102, "This is not disk %1 of this set. Insert disk %1 of this set and choose Retry."},
     {1601,
      "The Windows Installer service could not be accessed. Contact your support personnel "
      "to verify that the Windows Installer service is properly registered."},

@@ -46,6 +46,15 @@ void Replace(const fs::path& path, const std::string& from, const std::string& t
   Write(path, text.replace(at, from.size(), to));
 }
 
+// Inverts the byte at offset of the file at path.
+void Invert(const fs::path& path, std::size_t offset) {
+  std::ifstream in(path, std::ios::binary);
+  std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_LT(offset, data.size());
+  data[offset] = static_cast<char>(~data[offset]);
+  Write(path, data);
+}
+
 // A package with a UIText table of rows, or without the table, made by
 // msibuild as a vendor would.
 void MakePackage(const fs::path& path, const Rows* rows) {
@@ -205,6 +214,32 @@ std::vector<CheckRow> CheckRows() {
        {"--flat", "--disk-size", "8192"},
        [](const fs::path& s) { fs::resize_file(s / "Disk.2", 100); },
        "error (message 9): the volumes hold"},
+      {"a disk damaged after the split",
+       none,
+       {"--disk-size", "8192"},
+       [](const fs::path& s) { Invert(s / "disk2" / "Disk.2", 1000); },
+       "error (message 9): disk 2 does not match its digest in Files.id: SETUP.EXE would refuse "
+       "it as damaged, asking for it until Cancel, then message 9"},
+      {"disk 2 of another set of the same length",
+       none,
+       {"--flat", "--disk-size", "8192"},
+       [](const fs::path& s) { Invert(s / "Disk.2", 0); },
+       "error (message 9): disk 2 is not the disk 2 that Files.id describes (its length or first "
+       "block differs): SETUP.EXE would refuse it as a disk of another set"},
+      {"a set without digests, as other tools make them",
+       none,
+       {"--flat", "--disk-size", "8192"},
+       [](const fs::path& s) {
+         std::ifstream in(s / "Files.id", std::ios::binary);
+         std::string line, entries;
+         while (std::getline(in, line)) {
+           if (line.rfind("Disk.", 0) != 0) entries += line + "\n";
+         }
+         in.close();
+         Write(s / "Files.id", entries);
+       },
+       "Volumes (the manifest lists",
+       true},
       {"an entry naming a device",
        none,
        {"--flat"},

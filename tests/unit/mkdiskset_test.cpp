@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -11,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "support/crc32.h"
+#include "tools/common/posix_file_system.h"
 #include "tools/mkdiskset/disk_set_author.h"
 #include "tools/mkmst/run_mkmst.h"
 
@@ -40,6 +44,63 @@ void WriteAll(const fs::path& path, const std::string& data) {
   fs::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary)
       .write(data.data(), static_cast<std::streamsize>(data.size()));
+}
+
+struct PlainEntry {
+  std::string path;
+  long size;
+  bool operator==(const PlainEntry& o) const { return path == o.path && size == o.size; }
+};
+
+// Files.id as the plain format reads it, written anew here: each line keyed
+// by its text before the first comma, upper-cased, a later line winning;
+// the entries 1, 2, 3 ... up to the first number without a line; field 2
+// as it is, field 3 through atoi. Also what a cleanup that visits every
+// line would delete or remove for the lines outside that run: the paths it
+// finds in their second fields.
+std::vector<PlainEntry> ReadPlainly(std::string text, std::vector<std::string>& outsideRun) {
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+  std::map<std::string, std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    std::string key = line.substr(0, line.find(','));
+    for (char& c : key) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    lines[key] = line;
+  }
+  std::vector<PlainEntry> entries;
+  for (int i = 1; lines.count(std::to_string(i)) != 0; ++i) {
+    const std::string line = lines[std::to_string(i)];
+    lines.erase(std::to_string(i));
+    const std::size_t first = line.find(','), second = line.find(',', first + 1);
+    entries.push_back(
+        {line.substr(first + 1, second - first - 1), atol(line.c_str() + second + 1)});
+  }
+  for (const auto& [key, line] : lines) {
+    const std::size_t first = line.find(',');
+    const std::size_t second = first == std::string::npos ? first : line.find(',', first + 1);
+    const std::string field2 =
+        first == std::string::npos ? "" : line.substr(first + 1, second - first - 1);
+    if (!field2.empty()) outsideRun.push_back(field2);
+  }
+  return entries;
+}
+
+std::string Hex8(uint32_t value) {
+  char text[9];
+  snprintf(text, sizeof text, "%08X", value);
+  return text;
+}
+
+// Files.id less the volumes' digest lines: a set as other tools make it.
+void DropDigests(const fs::path& manifest) {
+  std::istringstream in(ReadAll(manifest));
+  std::string kept;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("Disk.", 0) != 0) kept += line + "\n";
+  }
+  WriteAll(manifest, kept);
 }
 
 class MkdisksetTest : public ::testing::Test {
@@ -148,6 +209,12 @@ TEST_F(MkdisksetTest, SplitThenVerifyRoundTrips) {
        // Disk 1 offers 4096 - 3072 (SETUP.EXE) - 512 (Files.id) = 512 bytes.
        3},
       {"flat layout", {{"Setup.msi", Pattern(9000, 6)}}, {"--flat", "--disk-size", "5000"}, 3},
+      // Twenty digest lines take Files.id past one cluster, which takes room
+      // from disk 1, which takes another disk.
+      {"digest lines that need a second cluster",
+       {{"Setup.msi", Pattern(80000, 13)}},
+       {"--disk-size", "4608"},
+       19},
       {"OUT given with a trailing slash", {{"Setup.msi", Pattern(10, 6)}}, {}, 1, "/"},
       {"nothing but SETUP.EXE and a one-byte package", {{"Setup.msi", "m"}}, {}, 1},
       {"names outside ASCII",
@@ -178,8 +245,34 @@ TEST_F(MkdisksetTest, SplitThenVerifyRoundTrips) {
     }
     EXPECT_EQ(disks, row.disks);
     EXPECT_EQ(Leftovers(), std::vector<std::string>{"out"});
-    const std::string manifest = ReadAll(flat ? out / "Files.id" : out / "disk1" / "Files.id");
+    if (!flat) {
+      // Disk 1 holds SETUP.EXE, Files.id and its volume, in whole clusters.
+      uintmax_t used = 0;
+      for (const char* name : {"SETUP.EXE", "Files.id", "Disk.1"})
+        used += (fs::file_size(out / "disk1" / name) + 511) / 512 * 512;
+      const auto at = std::find(row.options.begin(), row.options.end(), "--disk-size");
+      EXPECT_LE(used, at == row.options.end() ? 1457664u : std::stoull(*(at + 1)));
+    }
+    const fs::path manifestPath = flat ? out / "Files.id" : out / "disk1" / "Files.id";
+    const std::string manifest = ReadAll(manifestPath);
     EXPECT_EQ(manifest.rfind("\xEF\xBB\xBF", 0) == 0, row.marked);
+
+    // A reader of the plain format gets the medium's files and sizes, and
+    // nothing to delete or remove from the digest lines.
+    std::vector<PlainEntry> expected;
+    for (const auto& [name, data] : row.files) {
+      std::string relative = name;
+      std::replace(relative.begin(), relative.end(), '/', '\\');
+      expected.push_back({relative, static_cast<long>(data.size())});
+    }
+    std::sort(expected.begin(), expected.end(),
+              [](const PlainEntry& a, const PlainEntry& b) { return a.path < b.path; });
+    std::vector<std::string> outsideRun;
+    EXPECT_EQ(ReadPlainly(manifest, outsideRun), expected);
+    EXPECT_TRUE(outsideRun.empty());
+    // Without its digest lines the set is still the medium.
+    DropDigests(manifestPath);
+    EXPECT_EQ(Run({"verify", out.string(), medium.string()}), 0) << output.str() << errors.str();
   }
 }
 
@@ -197,20 +290,25 @@ TEST_F(MkdisksetTest, ManifestAndVolumesFollowTheMediumExactly) {
     fs::remove_all(out);
     ASSERT_EQ(Run({"split", medium.string(), out.string(), "--disk-size", row.diskSize}), 0)
         << errors.str();
-    EXPECT_EQ(ReadAll(out / "disk1" / "Files.id"),
-              "1,a.mst,600\r\n2,b\\Product.msi,4000\r\n3,b\\empty,0\r\n4,setup.MSI,1\r\n");
     EXPECT_TRUE(ReadAll(out / "disk1" / "SETUP.EXE") == Pattern(3000, 99));
     EXPECT_NE(errors.str().find("warning: b\\empty is empty"), std::string::npos);
     std::string joined;
+    std::string digests;
     std::vector<std::size_t> sizes;
     for (int disk = 1; fs::exists(out / ("disk" + std::to_string(disk))); ++disk) {
       std::string name = "Disk." + std::to_string(disk);
       std::string volume = ReadAll(out / ("disk" + std::to_string(disk)) / name);
       sizes.push_back(volume.size());
       joined += volume;
+      digests += name + ",," + std::to_string(volume.size()) + "," +
+                 Hex8(Crc32(0, volume.data(), volume.size())) + "," +
+                 Hex8(Crc32(0, volume.data(), std::min<std::size_t>(volume.size(), 512))) + "\r\n";
     }
     EXPECT_EQ(sizes, row.volumes);
     EXPECT_TRUE(joined == mst + msi + "m");
+    EXPECT_EQ(
+        ReadAll(out / "disk1" / "Files.id"),
+        "1,a.mst,600\r\n2,b\\Product.msi,4000\r\n3,b\\empty,0\r\n4,setup.MSI,1\r\n" + digests);
   }
 }
 
@@ -218,11 +316,13 @@ TEST_F(MkdisksetTest, VerifyFindsDifferences) {
   MakeMedium({{"Setup.msi", Pattern(9000, 9)}, {"x.txt", "x"}});
   ASSERT_EQ(Run({"split", medium.string(), out.string(), "--disk-size", "5120"}), 0);
 
-  std::string volume = ReadAll(out / "disk2" / "Disk.2");
-  volume[100] = static_cast<char>(volume[100] ^ 1);
-  WriteAll(out / "disk2" / "Disk.2", volume);
+  std::string package = Pattern(9000, 9);
+  package[5000] = static_cast<char>(package[5000] ^ 1);
+  WriteAll(medium / "Setup.msi", package);
   EXPECT_EQ(Run({"verify", out.string(), medium.string()}), 1);
-  EXPECT_NE(output.str().find("differs: Setup.msi from byte"), std::string::npos) << output.str();
+  EXPECT_NE(output.str().find("differs: Setup.msi from byte 5000"), std::string::npos)
+      << output.str();
+  WriteAll(medium / "Setup.msi", Pattern(9000, 9));
 
   fs::rename(out / "disk2", root / "away");
   EXPECT_EQ(Run({"verify", out.string(), medium.string()}), 1);
@@ -239,6 +339,58 @@ TEST_F(MkdisksetTest, VerifyFindsDifferences) {
   EXPECT_EQ(Run({"verify", out.string(), medium.string()}), 1);
   EXPECT_NE(errors.str().find("not valid UTF-8 after its byte-order mark"), std::string::npos)
       << errors.str();
+}
+
+// verify and assemble take each disk as SETUP.EXE would and name the one it
+// would ask for again.
+TEST_F(MkdisksetTest, VerifyNamesTheDiskSetupWouldRefuse) {
+  MakeMedium({{"Setup.msi", Pattern(12000, 12)}});
+  struct Row {
+    const char* name;
+    std::function<void(std::string& disk2)> spoil;
+    const char* message;
+  };
+  const std::vector<Row> rows = {
+      {"a byte changed after the first block",
+       [](std::string& v) { v[600] = static_cast<char>(~v[600]); },
+       "disk 2 does not match its digest in Files.id: SETUP.EXE would refuse it as damaged"},
+      {"a byte changed in the first block",
+       [](std::string& v) { v[511] = static_cast<char>(~v[511]); },
+       "disk 2 is not the disk 2 that Files.id describes"},
+      {"one byte longer", [](std::string& v) { v += '!'; },
+       "disk 2 is not the disk 2 that Files.id describes"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    fs::remove_all(out);
+    ASSERT_EQ(Run({"split", medium.string(), out.string(), "--disk-size", "5120"}), 0);
+    std::string volume = ReadAll(out / "disk2" / "Disk.2");
+    row.spoil(volume);
+    WriteAll(out / "disk2" / "Disk.2", volume);
+    EXPECT_EQ(Run({"verify", out.string(), medium.string()}), 1);
+    EXPECT_NE(errors.str().find(row.message), std::string::npos) << errors.str();
+    fs::remove_all(root / "assembled");
+    EXPECT_EQ(Run({"assemble", out.string(), (root / "assembled").string()}), 1);
+    EXPECT_NE(errors.str().find(row.message), std::string::npos) << errors.str();
+  }
+}
+
+TEST(PosixFileSystem, TruncateCutsAFileBackAndNothingElse) {
+  std::string pattern = (fs::temp_directory_path() / "truncate-XXXXXX").string();
+  const fs::path root = mkdtemp(pattern.data());
+  const std::string path = (root / "data.bin").string();
+  WriteAll(path, "hello world");
+  PosixFileSystem files;
+  EXPECT_TRUE(files.Truncate(path, 5));
+  EXPECT_EQ(ReadAll(path), "hello");
+  EXPECT_FALSE(files.Truncate(path, 6));
+  EXPECT_EQ(ReadAll(path), "hello");
+  EXPECT_TRUE(files.Truncate(path, 0));
+  EXPECT_EQ(ReadAll(path), "");
+  EXPECT_FALSE(files.Truncate((root / "missing.bin").string(), 0));
+  EXPECT_FALSE(fs::exists(root / "missing.bin"));
+  EXPECT_FALSE(files.Truncate(root.string(), 0));
+  fs::remove_all(root);
 }
 
 TEST_F(MkdisksetTest, BadInputIsRefusedAndNothingIsWritten) {
@@ -376,6 +528,13 @@ TEST_F(MkdisksetTest, ImagesAreFloppiesHoldingTheDisks) {
     EXPECT_TRUE(ReadAll(back) == ReadAll(out / ("disk" + std::to_string(disk)) / volume));
     fs::remove(back);
   }
+  // Disk 1's manifest, with the volumes' digests.
+  const fs::path back = root / "Files.id";
+  const std::string command =
+      "mcopy -n -i '" + (out / "disk1.img").string() + "' ::Files.id '" + back.string() + "'";
+  ASSERT_EQ(system(command.c_str()), 0);
+  EXPECT_EQ(ReadAll(back), ReadAll(out / "disk1" / "Files.id"));
+  EXPECT_NE(ReadAll(back).find("\r\nDisk.2,,"), std::string::npos);
 }
 
 }  // namespace

@@ -247,6 +247,14 @@ TEST(Win32Layer, Files) {
   EXPECT_TRUE(!files.RemoveFolder(root, error));
   EXPECT_EQ(error, uint32_t(ERROR_DIR_NOT_EMPTY));
   in.reset();
+  // Cut back to its first bytes; never lengthened, never created.
+  EXPECT_TRUE(files.Truncate(path, 5));
+  EXPECT_EQ(ReadWholeFile(path), std::string("hello"));
+  EXPECT_TRUE(!files.Truncate(path, 6));
+  EXPECT_EQ(ReadWholeFile(path), std::string("hello"));
+  EXPECT_TRUE(files.Truncate(path, 0));
+  EXPECT_EQ(ReadWholeFile(path), std::string());
+  EXPECT_TRUE(!files.Truncate(root + "missing.bin", 0));
   EXPECT_TRUE(files.OpenForReading(root + "missing.bin", setup::FileSharing::ShareRead, error) ==
               nullptr);
   EXPECT_EQ(error, uint32_t(ERROR_FILE_NOT_FOUND));

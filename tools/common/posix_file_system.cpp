@@ -204,4 +204,14 @@ std::unique_ptr<WritableFile> PosixFileSystem::OpenForAppending(const std::strin
   return std::make_unique<PosixWritableFile>(fd);
 }
 
+bool PosixFileSystem::Truncate(const std::string& path, int64_t length) {
+  FileDescriptor fd(::open(ToPosixPath(path).c_str(), O_WRONLY | O_CLOEXEC));
+  struct stat info;
+  if (fd.get() < 0 || length < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+      info.st_size < length) {
+    return false;
+  }
+  return ::ftruncate(fd.get(), static_cast<off_t>(length)) == 0;
+}
+
 }  // namespace setup::tools

@@ -24,8 +24,9 @@ fs::path VolumePath(const fs::path& set, bool flat, int disk) {
   return flat ? set / name : set / ("disk" + std::to_string(disk)) / name;
 }
 
-// Every volume the copy will ask for, and their bytes against the manifest.
-void CheckVolumes(const fs::path& set, bool flat, CheckReport& report) {
+// Every volume the copy will ask for, and their bytes against the manifest
+// and against the digests it records.
+void CheckVolumes(const fs::path& set, bool flat, const IniStorage& manifest, CheckReport& report) {
   std::error_code error;
   int64_t volumes = 0;
   for (int disk = 1;; ++disk) {
@@ -42,6 +43,14 @@ void CheckVolumes(const fs::path& set, bool flat, CheckReport& report) {
     auto size = static_cast<int64_t>(fs::file_size(volume, error));
     volumes += size;
     report.volumes.push_back(volume.filename().string() + ": " + std::to_string(size) + " bytes");
+    HostFileSystem files;
+    std::optional<VolumeDigest> digest = FindVolumeDigest(manifest, disk);
+    std::optional<DiskFault> fault;
+    if (digest) fault = ProveVolumeFile(files, volume.string(), *digest);
+    if (fault) {
+      report.errors.push_back(
+          {9, DiskFaultOutcome(disk, *fault) + ", asking for it until Cancel, then message 9"});
+    }
   }
   if (volumes != report.manifestBytes) {
     report.errors.push_back(
@@ -121,7 +130,7 @@ void CheckSetFiles(const fs::path& set, bool flat, CheckReport& report) {
   if (bytes >= DiskSetCopier::kSetSizeLimit) {
     report.errors.push_back({9, "the set holds 2^31 bytes or more: the copy fails with message 9"});
   }
-  CheckVolumes(set, flat, report);
+  CheckVolumes(set, flat, state.manifest, report);
 }
 
 // Copies everything of each diskN.img into scratch/diskN through mtools.

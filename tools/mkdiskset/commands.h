@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "floppy/volume_digest.h"
+
 namespace setup::tools {
 
 // A file of the medium that becomes a manifest entry.
@@ -50,6 +52,10 @@ struct SplitOptions {
   bool images = false;
 };
 int Split(const SplitOptions& options, std::ostream& out, std::ostream& err);
+
+// What SETUP.EXE makes of disk n when it meets fault there: "disk 3 does
+// not match its digest in Files.id: SETUP.EXE would refuse it as damaged".
+std::string DiskFaultOutcome(int disk, DiskFault fault);
 
 // Assembles the set in disks (per-disk folders disk1, disk2, ... or one
 // flat folder) into target, which must exist, through the copy engine. The

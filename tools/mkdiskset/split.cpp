@@ -4,6 +4,8 @@
 #include <sstream>
 #include <system_error>
 
+#include "floppy/volume_digest.h"
+#include "support/crc32.h"
 #include "support/text.h"
 #include "tools/mkdiskset/commands.h"
 #include "tools/mkdiskset/disk_set_author.h"
@@ -34,6 +36,45 @@ std::string Manifest(const Medium& medium) {
   return text.str();
 }
 
+// The lines that record each volume's digest, after the entries.
+std::string DigestLines(const std::vector<VolumeDigest>& digests) {
+  std::string lines;
+  for (std::size_t i = 0; i < digests.size(); ++i) {
+    lines += FormatDigestLine(static_cast<int32_t>(i + 1), digests[i]) + "\r\n";
+  }
+  return lines;
+}
+
+// How the bytes are cut: each disk's capacity for its volume. Disk 1 also
+// carries SETUP.EXE and Files.id, whose digest lines grow with the number
+// of disks, which in turn grows with them: the plan is made again until
+// the clusters of Files.id stay the same.
+struct DiskPlan {
+  std::vector<int64_t> capacities;
+  std::vector<VolumeDigest> digests;  // lengths only: what the digest lines take
+  int64_t manifestSize = 0;
+};
+
+std::optional<DiskPlan> PlanDisks(int64_t total, int64_t usable, int64_t setupSize,
+                                  const std::string& entries) {
+  int64_t manifestSize = static_cast<int64_t>(entries.size());
+  for (;;) {
+    DiskPlan plan;
+    const int64_t first = usable - Clusters(setupSize) - Clusters(manifestSize);
+    if (first < kClusterSize) return std::nullopt;
+    int64_t left = total;
+    for (int64_t capacity = first;; capacity = usable) {
+      plan.capacities.push_back(capacity);
+      plan.digests.push_back({std::min(left, capacity), 0, 0});
+      left -= plan.digests.back().length;
+      if (left == 0) break;
+    }
+    plan.manifestSize = static_cast<int64_t>(entries.size() + DigestLines(plan.digests).size());
+    if (Clusters(plan.manifestSize) == Clusters(manifestSize)) return plan;
+    manifestSize = plan.manifestSize;
+  }
+}
+
 // Removes the half-made set unless told it is complete.
 class StagingFolder {
  public:
@@ -59,7 +100,12 @@ class StagingFolder {
 class VolumeWriter {
  public:
   VolumeWriter(std::vector<fs::path> volumes, std::vector<int64_t> capacities)
-      : volumes_(std::move(volumes)), capacities_(std::move(capacities)) {}
+      : volumes_(std::move(volumes)),
+        capacities_(std::move(capacities)),
+        digests_(volumes_.size()) {}
+
+  // What was written to each volume.
+  const std::vector<VolumeDigest>& Digests() const { return digests_; }
 
   bool Write(const char* data, int64_t count, std::ostream& err) {
     while (count > 0) {
@@ -74,6 +120,13 @@ class VolumeWriter {
         err << "mkdiskset: cannot write " << volumes_[current_].string() << "\n";
         return false;
       }
+      VolumeDigest& digest = digests_[current_];
+      const int64_t firstBlock =
+          std::min<int64_t>(piece, std::max<int64_t>(0, int64_t{kFirstBlockSize} - written_));
+      digest.firstBlockCrc =
+          Crc32(digest.firstBlockCrc, data, static_cast<std::size_t>(firstBlock));
+      digest.crc = Crc32(digest.crc, data, static_cast<std::size_t>(piece));
+      digest.length += piece;
       written_ += piece;
       data += piece;
       count -= piece;
@@ -120,6 +173,7 @@ class VolumeWriter {
 
   std::vector<fs::path> volumes_;
   std::vector<int64_t> capacities_;
+  std::vector<VolumeDigest> digests_;
   std::size_t current_ = 0;
   int64_t written_ = 0;
   std::ofstream stream_;
@@ -192,25 +246,25 @@ int Split(const SplitOptions& options, std::ostream& out, std::ostream& err) {
           << " is empty; SETUP.EXE lists it but creates no file for it\n";
     }
   }
-  const std::string manifest = Manifest(*medium);
+  const std::string entries = Manifest(*medium);
   const int64_t setupSize = static_cast<int64_t>(fs::file_size(medium->setupExe, error));
   if (error) {
     err << "mkdiskset: cannot read " << medium->setupExe.string() << "\n";
     return 2;
   }
   const int64_t usable = options.diskSize / kClusterSize * kClusterSize;
-  const int64_t firstCapacity = usable - Clusters(setupSize) - Clusters(manifest.size());
-  if (firstCapacity < kClusterSize) {
+  const std::optional<DiskPlan> plan = PlanDisks(medium->totalSize, usable, setupSize, entries);
+  if (!plan) {
+    // The least Files.id takes: the entries and the digest line of disk 1.
+    const int64_t manifestSize =
+        static_cast<int64_t>(entries.size() + DigestLines({VolumeDigest{}}).size());
     err << "mkdiskset: a disk of " << options.diskSize << " bytes cannot hold SETUP.EXE ("
-        << setupSize << " bytes), Files.id (" << manifest.size()
+        << setupSize << " bytes), Files.id (" << manifestSize
         << " bytes) and a first volume; disk 1 needs at least "
-        << Clusters(setupSize) + Clusters(manifest.size()) + kClusterSize << " bytes\n";
+        << Clusters(setupSize) + Clusters(manifestSize) + kClusterSize << " bytes\n";
     return 2;
   }
-  int64_t disks = 1;
-  if (medium->totalSize > firstCapacity) {
-    disks += (medium->totalSize - firstCapacity + usable - 1) / usable;
-  }
+  const int64_t disks = static_cast<int64_t>(plan->capacities.size());
 
   fs::path outPath = fs::absolute(options.out).lexically_normal();
   if (!outPath.has_filename()) outPath = outPath.parent_path();  // "out/" names out
@@ -221,7 +275,6 @@ int Split(const SplitOptions& options, std::ostream& out, std::ostream& err) {
   fs::remove_all(staging.path(), error);
   std::vector<fs::path> folders;
   std::vector<fs::path> volumes;
-  std::vector<int64_t> capacities;
   for (int64_t disk = 1; disk <= disks; ++disk) {
     fs::path folder =
         options.flat ? staging.path() : staging.path() / ("disk" + std::to_string(disk));
@@ -231,13 +284,10 @@ int Split(const SplitOptions& options, std::ostream& out, std::ostream& err) {
     }
     folders.push_back(folder);
     volumes.push_back(folder / ("Disk." + std::to_string(disk)));
-    capacities.push_back(disk == 1 ? firstCapacity : usable);
   }
 
-  if (!CopyWhole(medium->setupExe, folders[0] / "SETUP.EXE", err) ||
-      !WriteText(folders[0] / "Files.id", manifest, err))
-    return 2;
-  VolumeWriter writer(volumes, capacities);
+  if (!CopyWhole(medium->setupExe, folders[0] / "SETUP.EXE", err)) return 2;
+  VolumeWriter writer(volumes, plan->capacities);
   std::vector<char> block(kBlockSize);
   for (const MediumFile& file : medium->files) {
     std::ifstream in(file.path, std::ios::binary);
@@ -262,6 +312,12 @@ int Split(const SplitOptions& options, std::ostream& out, std::ostream& err) {
     }
   }
   if (!writer.Finish(err)) return 2;
+  const std::string manifest = entries + DigestLines(writer.Digests());
+  if (static_cast<int64_t>(manifest.size()) != plan->manifestSize) {
+    err << "mkdiskset: internal error: Files.id is not the size its disk was planned for\n";
+    return 2;
+  }
+  if (!WriteText(folders[0] / "Files.id", manifest, err)) return 2;
 
   if (options.images) {
     for (int64_t disk = 1; disk <= disks; ++disk) {

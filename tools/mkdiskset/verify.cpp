@@ -94,6 +94,22 @@ bool IsFlatSet(const fs::path& disks) {
 
 }  // namespace
 
+std::string DiskFaultOutcome(int disk, DiskFault fault) {
+  const std::string n = std::to_string(disk);
+  switch (fault) {
+    case DiskFault::WrongDisk:
+      return "disk " + n + " is not the disk " + n +
+             " that Files.id describes (its length or first block differs): SETUP.EXE would "
+             "refuse it as a disk of another set";
+    case DiskFault::ReadError:
+      return "disk " + n + " cannot be read: SETUP.EXE would ask for it again";
+    case DiskFault::DigestMismatch:
+      break;
+  }
+  return "disk " + n + " does not match its digest in Files.id: SETUP.EXE would refuse it as " +
+         "damaged";
+}
+
 bool Assemble(const fs::path& disks, const fs::path& target, std::ostream& err) {
   std::error_code error;
   bool flat = IsFlatSet(disks);
@@ -126,6 +142,10 @@ bool Assemble(const fs::path& disks, const fs::path& target, std::ostream& err) 
     state.sourceDir = Folder(scratch.path());
     copier.SetPromptCallback([&](int disk, bool missing) { return swapper.Prompt(disk, missing); });
   }
+  copier.SetFaultCallback([&err](int disk, DiskFault fault) {
+    err << "mkdiskset: " << DiskFaultOutcome(disk, fault) << "\n";
+    return false;
+  });
   state.targetDir = Folder(fs::absolute(target));
   if (!copier.Start()) {
     if (state.manifest.TextRefused()) {
