@@ -1,7 +1,5 @@
 #include "installer/installer_session.h"
 
-#include <exception>
-
 #include "support/text.h"
 
 namespace setup {
@@ -88,31 +86,21 @@ void InstallerSession::InstallProduct(const std::string& packagePath,
 
 void InstallerSession::CloseSession() {
   // Everything is released and COM balanced even when closing the view or
-  // the database fails; the first failure is raised afterwards.
-  std::exception_ptr failure;
-  if (view_) {
-    try {
-      CloseView();
-    } catch (...) {
-      failure = std::current_exception();
-      view_.reset();
+  // the database fails; that failure then goes on to the caller.
+  struct Release {
+    InstallerSession& session;
+    ~Release() {
+      session.view_.reset();
+      session.database_.reset();
+      session.installer_.reset();
+      if (session.comInitialized_) {
+        session.comInitialized_ = false;
+        session.platform_.UninitializeCom();
+      }
     }
-  }
-  if (database_ && !failure) {
-    try {
-      CloseDatabase();
-    } catch (...) {
-      failure = std::current_exception();
-    }
-  }
-  view_.reset();
-  database_.reset();
-  installer_.reset();
-  if (comInitialized_) {
-    comInitialized_ = false;
-    platform_.UninitializeCom();
-  }
-  if (failure) std::rethrow_exception(failure);
+  } release{*this};
+  if (view_) CloseView();
+  if (database_) CloseDatabase();
 }
 
 }  // namespace setup
