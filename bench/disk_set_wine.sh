@@ -71,7 +71,11 @@ done
 rm -f "$work/cat.out"
 
 # The package is random bytes, so the run ends with a message after the
-# copy; --answer OK dismisses it.
+# copy; --answer OK dismisses it. It runs in the work folder: Wine's
+# Installer.OpenDatabase takes the open mode for the name of a copy to
+# make (a file "0" in the current folder), and keeps it when the package
+# is no database.
+cd "$work"
 "$WINE" "$uidriver" -t 600 run --answer OK --pid-file "$(winpath "$work/pid")" \
   "$(winpath "$work/set/SETUP.EXE")" </dev/null >"$work/run.out" 2>&1 &
 run_job=$!
