@@ -67,3 +67,20 @@ target_link_libraries(transform_fuzz_input PRIVATE msitransform)
 
 # The post-link step of SETUP.EXE, whose library the unit tests link.
 add_subdirectory(tools/pe_postlink)
+
+# Makes the seeds of pe_image_fuzz (tests/fuzz/make-corpus.sh).
+add_executable(pe_fuzz_input tests/fuzz/pe_fuzz_input.cpp tests/fakes/test_pe_image.cpp)
+target_include_directories(pe_fuzz_input PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+
+if(SETUP_FUZZ)
+  # The PE reader, which the check of a medium runs on whatever program the
+  # medium holds, instrumented as the core is.
+  target_compile_options(pe_image PRIVATE -fsanitize=fuzzer-no-link,address,undefined
+    -fno-sanitize-recover=undefined)
+  target_link_options(pe_image INTERFACE -fsanitize=address,undefined)
+  add_executable(pe_image_fuzz tests/fuzz/pe_image_fuzz.cpp)
+  target_compile_options(pe_image_fuzz PRIVATE -fsanitize=fuzzer,address,undefined
+    -fno-sanitize-recover=undefined)
+  target_link_options(pe_image_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_libraries(pe_image_fuzz PRIVATE pe_image)
+endif()

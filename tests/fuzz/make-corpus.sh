@@ -9,14 +9,16 @@
 #                        without the mark, as other tools write it; each with
 #                        the volumes' digest lines and without (-plain), as
 #                        sets made by other tools are;
-#   command_line_fuzz    the command lines of the README.
+#   command_line_fuzz    the command lines of the README;
+#   pe_image_fuzz        the small images of the PE reader's tests, as
+#                        pe_fuzz_input writes them.
 # The seeds of findings (finding-*) are kept. Needs the native tree
 # (scripts/build.sh native) and the tools of scripts/install-deps.sh.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 native=${SETUP_BUILD_DIR:-$root/build}/native
 corpus=$root/tests/fuzz/corpus
-for tool in tools/mkmst/mkmst tools/mkdiskset/mkdiskset transform_fuzz_input; do
+for tool in tools/mkmst/mkmst tools/mkdiskset/mkdiskset transform_fuzz_input pe_fuzz_input; do
   [[ -x $native/$tool ]] || { echo "make-corpus: $native/$tool missing; run scripts/build.sh native" >&2; exit 1; }
 done
 
@@ -87,4 +89,10 @@ line property 'wi:INSTALLDIR=C:\Program Files\Sample'
 line property-quote 'wi:COMMENT=say "hello"' /l
 line everything /l /s 'C:\Sample' 'wi:ALLUSERS=1' 'wi:TARGETDIR=C:\Program Files\Sample'
 line ignored-before-silent extra 'wi:A' /s
+# Programs: PE32 and PE32+, GUI and console, with and without a signature.
+target=$corpus/pe_image_fuzz
+mkdir -p "$target"
+find "$target" -type f ! -name 'finding-*' -delete
+"$native/pe_fuzz_input" "$target"
+
 echo "make-corpus: $(find "$corpus" -type f | wc -l) seeds, $(du -sk "$corpus" | cut -f1) KB in $corpus"
