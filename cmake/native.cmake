@@ -37,28 +37,33 @@ target_link_libraries(unit_tests PRIVATE setupcore tool_version GTest::gtest_mai
 add_test(NAME unit_tests COMMAND unit_tests --gtest_brief=1)
 
 if(SETUP_FUZZ)
-  # The code under test is instrumented too: without it the fuzzer sees no
-  # coverage of it and the sanitizers no read past a buffer in it. Undefined
-  # behaviour ends the run, so that it counts as a finding.
-  target_compile_options(setupcore PRIVATE -fsanitize=fuzzer-no-link,address,undefined
-    -fno-sanitize-recover=undefined)
-  target_link_options(setupcore INTERFACE -fsanitize=address,undefined)
-  foreach(name command_line_fuzz ini_storage_fuzz)
+  # The code under a fuzz target is instrumented too: without it the fuzzer
+  # sees no coverage of it and the sanitizers no read past a buffer in it.
+  # Undefined behaviour ends the run, so that it counts as a finding. Every
+  # program of the fuzz tree that links such a library needs the runtimes.
+  function(instrument_for_fuzzing library)
+    target_compile_options(${library} PRIVATE -fsanitize=fuzzer-no-link,address,undefined
+      -fno-sanitize-recover=undefined)
+    target_link_options(${library} INTERFACE -fsanitize=address,undefined)
+  endfunction()
+  # A fuzz target: tests/fuzz/NAME.cpp over the library it fuzzes.
+  function(add_fuzz_target name library)
     add_executable(${name} tests/fuzz/${name}.cpp)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined
       -fno-sanitize-recover=undefined)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
-    target_link_libraries(${name} PRIVATE setupcore)
-  endforeach()
+    target_link_libraries(${name} PRIVATE ${library})
+  endfunction()
+
+  instrument_for_fuzzing(setupcore)
+  add_fuzz_target(command_line_fuzz setupcore)
+  add_fuzz_target(ini_storage_fuzz setupcore)
   # The manifest through the text codec of either family.
   target_sources(ini_storage_fuzz PRIVATE tests/fakes/fake_system.cpp)
   target_include_directories(ini_storage_fuzz PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
-  # The transform reader over transforms with arbitrary streams.
-  add_executable(transform_read_fuzz tests/fuzz/transform_read_fuzz.cpp)
-  target_compile_options(transform_read_fuzz PRIVATE -fsanitize=fuzzer,address,undefined
-    -fno-sanitize-recover=undefined)
-  target_link_options(transform_read_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
-  target_link_libraries(transform_read_fuzz PRIVATE msitransform)
+  # The transform reader over transforms with arbitrary streams
+  # (tools/msitransform instruments the module).
+  add_fuzz_target(transform_read_fuzz msitransform)
 endif()
 
 # Makes inputs of transform_read_fuzz from real transforms (tests/fuzz/make-corpus.sh).
@@ -74,13 +79,7 @@ target_include_directories(pe_fuzz_input PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tes
 
 if(SETUP_FUZZ)
   # The PE reader, which the check of a medium runs on whatever program the
-  # medium holds, instrumented as the core is.
-  target_compile_options(pe_image PRIVATE -fsanitize=fuzzer-no-link,address,undefined
-    -fno-sanitize-recover=undefined)
-  target_link_options(pe_image INTERFACE -fsanitize=address,undefined)
-  add_executable(pe_image_fuzz tests/fuzz/pe_image_fuzz.cpp)
-  target_compile_options(pe_image_fuzz PRIVATE -fsanitize=fuzzer,address,undefined
-    -fno-sanitize-recover=undefined)
-  target_link_options(pe_image_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
-  target_link_libraries(pe_image_fuzz PRIVATE pe_image)
+  # medium holds.
+  instrument_for_fuzzing(pe_image)
+  add_fuzz_target(pe_image_fuzz pe_image)
 endif()
